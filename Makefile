@@ -1,0 +1,48 @@
+# The one door for people and CI. CMake does the real work; every target first makes sure
+# the Debian packages are present.
+
+BUILD_DIR   ?= build
+ASAN_DIR    ?= build-asan
+RELEASE_DIR ?= build-release
+PREFIX      ?= /usr/local
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+CONFIGURE = cmake -G Ninja -Wno-dev $(CMAKE_FLAGS)
+
+.PHONY: all deps test demo bench asan install clean
+
+all: test
+
+deps:
+	@./scripts/deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	$(CONFIGURE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug
+
+test: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+demo: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target demo
+
+asan: deps
+	$(CONFIGURE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+bench: deps
+	$(CONFIGURE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF \
+	  -DLOOM_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target bench
+
+install: deps
+	$(CONFIGURE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	cmake --install $(RELEASE_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(RELEASE_DIR)

@@ -1,0 +1,89 @@
+#include "util/messages.h"
+
+#include "util/platform/platform.h"
+
+#include <iostream>
+#include <new>
+
+namespace {
+
+// Holds a process-wide object that is built once and never destroyed: texts reported from
+// other static destructors during exit must still find working handlers (a destroyed handler
+// would dispatch through its base's vtable to a pure virtual).
+template <typename T> union Immortal {
+  template <typename... A> constexpr explicit Immortal(A... args) : value(args...) {}
+  ~Immortal() {}
+  T value;
+};
+
+Immortal<NullMessageHandler> gNullHandler;
+
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardDebug(stderr, "", &gNullHandler.value,
+                                                                 true);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardInfo(stderr, "Info: ",
+                                                                &gNullHandler.value, false);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardWarning(stderr, "Warning: ",
+                                                                   &gNullHandler.value, false);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardError(stderr, "Error: ",
+                                                                 &gNullHandler.value, false);
+
+util::MessageInterface* gMessageInterface = &util::nullMessageInterface;
+
+} // namespace
+
+MessageHandlerRegister MessageHandlerRegister::debug(&gStandardDebug.value);
+MessageHandlerRegister MessageHandlerRegister::info(&gStandardInfo.value);
+MessageHandlerRegister MessageHandlerRegister::warnings(&gStandardWarning.value);
+MessageHandlerRegister MessageHandlerRegister::errors(&gStandardError.value);
+
+MessageHandler::~MessageHandler() = default;
+
+void NullMessageHandler::HandleMessage(const char* /*text*/) {}
+
+void FileMessageHandler::HandleMessage(const char* text) {
+  if (mDebugOnly && !util::internal::debugMessagesEnabled())
+    return;
+  if (mStream == stderr || mStream == stdout) {
+    util::platform::debuggerOutput(text);
+    util::platform::debuggerOutput("\n");
+  }
+  // A channel never fails: write errors are ignored.
+  std::fputs(mPrefix, mStream);
+  std::fputs(text, mStream);
+  mNext->HandleMessage(text);
+}
+
+namespace util {
+
+NullMessageInterface nullMessageInterface;
+
+void NullMessageInterface::error(const std::string& id, const MessageParameters& parameters) {
+  try {
+    std::cerr << "\nERROR:" << id << "{";
+    for (const auto& parameter : parameters)
+      std::cerr << parameter.first << "='" << parameter.second << "';";
+    std::cerr << "}\n";
+  } catch (...) {
+    // The process ends either way.
+  }
+  std::exit(1);
+}
+
+void NullMessageInterface::warning(const std::string&, const MessageParameters&) {}
+void NullMessageInterface::info(const std::string&, const MessageParameters&) {}
+void NullMessageInterface::debug(const std::string&, const MessageParameters&) {}
+
+// A null sink would crash the next report; it stands for "no host sink" instead.
+void setMessageInterface(MessageInterface* messageInterface) {
+  gMessageInterface = messageInterface != nullptr ? messageInterface : &nullMessageInterface;
+}
+
+MessageInterface* getMessageInterface() { return gMessageInterface; }
+
+namespace internal {
+
+// Stand-in until the feature store exists: debug messages stay off.
+bool debugMessagesEnabled() { return false; }
+
+} // namespace internal
+} // namespace util

@@ -1,0 +1,17 @@
+#ifndef LOOM_UTIL_PLATFORM_PLATFORM_H
+#define LOOM_UTIL_PLATFORM_PLATFORM_H
+
+// The thin layer between the library and the operating system. Nothing outside
+// src/util/platform calls the operating system directly.
+
+namespace util {
+namespace platform {
+
+// Hands a copy of a console text to an attached debugger. POSIX systems have no such
+// channel, so there this writes nothing.
+void debuggerOutput(const char* text);
+
+} // namespace platform
+} // namespace util
+
+#endif
