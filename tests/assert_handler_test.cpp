@@ -32,8 +32,9 @@ TEST(AssertDefaultReport, ChoosesFormatByPresentArguments) {
   EXPECT_REPORT(aster_assert_handler(nullptr, kFile, 12, kSignature, nullptr),
                 "Compiler Internal Restriction: '(null)' [ns::f at p4/src/util/x.cpp:12] ");
   // The string form always has a message, even an empty one.
-  EXPECT_REPORT(aster_assert_handler("a > 0", kFile, 4000000000u, kSignature, std::string()),
-                "Compiler Internal Restriction: 'a > 0'.  [ns::f at p4/src/util/x.cpp:4000000000] ");
+  EXPECT_REPORT(
+      aster_assert_handler("a > 0", kFile, 4000000000u, kSignature, std::string()),
+      "Compiler Internal Restriction: 'a > 0'.  [ns::f at p4/src/util/x.cpp:4000000000] ");
 }
 
 TEST(AssertDefaultReport, ShowsFileFromFirstP4DirectorySegment) {
@@ -59,9 +60,9 @@ TEST(AssertDefaultReport, ShowsQualifiedNameOfSignature) {
   EXPECT_REPORT(aster_assert_handler("c", file, 1, "main", nullptr),
                 "Compiler Internal Restriction: 'c' [main at a.cpp:1] ");
   // Only the first parenthesis counts, even inside template arguments.
-  EXPECT_REPORT(aster_assert_handler("c", file, 1, "R util::Function<R(Args ...)>::operator()",
-                                     nullptr),
-                "Compiler Internal Restriction: 'c' [util::Function<R at a.cpp:1] ");
+  EXPECT_REPORT(
+      aster_assert_handler("c", file, 1, "R util::Function<R(Args ...)>::operator()", nullptr),
+      "Compiler Internal Restriction: 'c' [util::Function<R at a.cpp:1] ");
 
   // Only the first 999 characters of the signature are looked at.
   const std::string longName(1200, 'n');
@@ -140,11 +141,11 @@ TEST_F(InstalledHandler, ThatReturnsStillEndsWithStatus100AndNoReport) {
   static int calls = 0;
   EXPECT_EXIT(
       {
-        set_assert_handler(util::makeFunction(&calls, +[](void* c, const char*, const char*,
-                                                            unsigned, const char*, const char*) {
-          ++*static_cast<int*>(c);
-          std::fputs("handled", stderr);
-        }));
+        set_assert_handler(util::makeFunction(
+            &calls, +[](void* c, const char*, const char*, unsigned, const char*, const char*) {
+              ++*static_cast<int*>(c);
+              std::fputs("handled", stderr);
+            }));
         setenv("SEGFAULT_ASSERT", "1", 1); // not consulted with a handler installed
         aster_assert_handler("a", kFile, 1, kSignature, nullptr);
       },

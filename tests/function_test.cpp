@@ -16,13 +16,14 @@ int deposit(Account* account, int amount) {
   return account->balance;
 }
 
-int readBalance(const Account* account) { return account->balance; }
+int readBalance(const Account* account) {
+  return account->balance;
+}
 
 TEST(Function, CallsTheTargetWithItsContextFirst) {
   Account account;
-  util::Function<int(int)> f(&account, [](void* c, int amount) {
-    return deposit(static_cast<Account*>(c), amount);
-  });
+  util::Function<int(int)> f(
+      &account, [](void* c, int amount) { return deposit(static_cast<Account*>(c), amount); });
   EXPECT_TRUE(static_cast<bool>(f));
   EXPECT_EQ(f(5), 5);
   EXPECT_EQ(f(7), 12);
@@ -36,10 +37,11 @@ TEST(Function, CallsTheTargetWithItsContextFirst) {
 
 TEST(Function, HelpersDeduceSignatureAndTypeTheContext) {
   Account account;
-  auto f = util::makeFunction(&account, +[](void* c, int amount, std::string& log) {
-    log += "+" + std::to_string(amount);
-    return deposit(static_cast<Account*>(c), amount);
-  });
+  auto f = util::makeFunction(
+      &account, +[](void* c, int amount, std::string& log) {
+        log += "+" + std::to_string(amount);
+        return deposit(static_cast<Account*>(c), amount);
+      });
   static_assert(std::is_same_v<decltype(f), util::Function<int(int, std::string&)>>);
   std::string log;
   EXPECT_EQ(f(3, log), 3);

@@ -13,7 +13,9 @@ AssertHandler gHandler;
 bool gLogging = false;
 
 // fmt prints a null const char* as an error, printf as "(null)"; the report wants the latter.
-const char* orNull(const char* text) { return text != nullptr ? text : "(null)"; }
+const char* orNull(const char* text) {
+  return text != nullptr ? text : "(null)";
+}
 
 // The file as shown in a report: from the first "p4" that is directly followed by a path
 // separator, so that reports from different build machines read alike; else the whole path.
@@ -72,9 +74,13 @@ void aster_assert_handler(const char* condition, const char* file, unsigned int 
   aster_assert_handler(condition, file, line, function, message.c_str());
 }
 
-void set_assert_handler(AssertHandler handler) { gHandler = handler; }
+void set_assert_handler(AssertHandler handler) {
+  gHandler = handler;
+}
 
-void restore_default_assert_handler() { gHandler = AssertHandler(); }
+void restore_default_assert_handler() {
+  gHandler = AssertHandler();
+}
 
 void aster_error_printf(const std::string& text) {
   MessageHandlerRegister::errors.ReceiveMessage(text.c_str());
@@ -96,4 +102,6 @@ bool loom_set_logging(bool on) {
   return previous;
 }
 
-bool loom_get_logging() { return gLogging; }
+bool loom_get_logging() {
+  return gLogging;
+}

@@ -20,12 +20,12 @@ Immortal<NullMessageHandler> gNullHandler;
 
 LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardDebug(stderr, "", &gNullHandler.value,
                                                                  true);
-LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardInfo(stderr, "Info: ",
-                                                                &gNullHandler.value, false);
-LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardWarning(stderr, "Warning: ",
-                                                                   &gNullHandler.value, false);
-LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler> gStandardError(stderr, "Error: ",
-                                                                 &gNullHandler.value, false);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler>
+    gStandardInfo(stderr, "Info: ", &gNullHandler.value, false);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler>
+    gStandardWarning(stderr, "Warning: ", &gNullHandler.value, false);
+LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler>
+    gStandardError(stderr, "Error: ", &gNullHandler.value, false);
 
 util::MessageInterface* gMessageInterface = &util::nullMessageInterface;
 
@@ -78,12 +78,16 @@ void setMessageInterface(MessageInterface* messageInterface) {
   gMessageInterface = messageInterface != nullptr ? messageInterface : &nullMessageInterface;
 }
 
-MessageInterface* getMessageInterface() { return gMessageInterface; }
+MessageInterface* getMessageInterface() {
+  return gMessageInterface;
+}
 
 namespace internal {
 
 // Stand-in until the feature store exists: debug messages stay off.
-bool debugMessagesEnabled() { return false; }
+bool debugMessagesEnabled() {
+  return false;
+}
 
 } // namespace internal
 } // namespace util

@@ -71,8 +71,7 @@ private:
 // static constructor of the host.
 class LOOM_UTIL_API MessageHandlerRegister {
 public:
-  constexpr explicit MessageHandlerRegister(MessageHandler* handler) noexcept
-      : mHandler(handler) {}
+  constexpr explicit MessageHandlerRegister(MessageHandler* handler) noexcept : mHandler(handler) {}
 
   // The old handler is neither deleted nor chained.
   void RegisterHandler(MessageHandler* handler) { mHandler = handler; }
