@@ -1,5 +1,6 @@
 #include "util/messages.h"
 
+#include "util/feature_store.h"
 #include "util/platform/platform.h"
 
 #include <iostream>
@@ -84,9 +85,8 @@ MessageInterface* getMessageInterface() {
 
 namespace internal {
 
-// Stand-in until the feature store exists: debug messages stay off.
 bool debugMessagesEnabled() {
-  return false;
+  return GetFeature(Features::REPORT_DEBUG_MESSAGES);
 }
 
 } // namespace internal
