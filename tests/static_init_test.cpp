@@ -3,6 +3,7 @@
 // built-in descriptors. The library's process-wide objects must be ready whatever the link
 // order; a handler not yet built would crash the forwarding call.
 #include "util/assert_handler.h"
+#include "util/feature_store.h"
 #include "util/messages.h"
 #include "util/var_types.h"
 
@@ -25,8 +26,19 @@ Forwarder gForwarder;
 std::string gDescriptorNames;
 MessageHandler* gStandardInfo = nullptr;
 
+int gLibraryDefault = 0;
+bool gHostFeatureRead = false;
+LoomFeatureType gHostFeatureType = LFT_UNDEFINED;
+
 struct EarlyUser {
   EarlyUser() {
+    // The host's own feature, the library's constants and the store, all before main.
+    static const LoomFeature<int> hostFeature("hostStaticInitFeature", 5);
+    gHostFeatureType = LoomFeatureRegister::lookup("hostStaticInitFeature");
+    util::SetFeatureInteger("HOSTSTATICINITFEATURE", 6);
+    gHostFeatureRead = util::GetFeature(hostFeature) == 6;
+    gLibraryDefault = util::GetFeature(Features::FANOUT_PIPE_LENGTH);
+
     gForwarder.next = MessageHandlerRegister::warnings.GetCurrentHandler();
     MessageHandlerRegister::warnings.RegisterHandler(&gForwarder);
     aster_warning_printf("from a static constructor\n");
@@ -55,6 +67,9 @@ int main() {
   check(gStandardInfo != nullptr && gStandardInfo != gForwarder.next,
         "info channel has its own handler");
   check(gDescriptorNames == "SPTfixed,single,double", "built-in descriptors constructed");
+  check(gHostFeatureType == LFT_INT, "host feature registered before main");
+  check(gHostFeatureRead, "store usable before main");
+  check(gLibraryDefault == 1, "library constants constructed before host code");
   if (failures == 0)
     std::puts("static initialisation: ok");
   return failures == 0 ? 0 : 1;
