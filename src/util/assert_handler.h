@@ -46,15 +46,23 @@ LOOM_UTIL_API bool loom_set_logging(bool on);
 LOOM_UTIL_API bool loom_get_logging();
 
 // The check macros. Each passes the condition text, the real file and line of the check and
-// the compiler's full signature of the enclosing function.
+// the compiler's full signature of the enclosing function. The failing branch is marked
+// unlikely so that checks on hot paths cost one predicted compare.
+#if defined(__GNUC__)
+#define LOOM_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define LOOM_LIKELY(x) (!!(x))
+#endif
+
 #define LOOM_ASSERT(cond)                                                                          \
-  ((cond) ? static_cast<void>(0)                                                                   \
-          : aster_assert_handler(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__,                   \
-                                 static_cast<const char*>(nullptr)))
+  (LOOM_LIKELY(cond) ? static_cast<void>(0)                                                        \
+                     : aster_assert_handler(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__,        \
+                                            static_cast<const char*>(nullptr)))
 
 #define LOOM_ASSERT_MSG(cond, message)                                                             \
-  ((cond) ? static_cast<void>(0)                                                                   \
-          : aster_assert_handler(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__, (message)))
+  (LOOM_LIKELY(cond)                                                                               \
+       ? static_cast<void>(0)                                                                      \
+       : aster_assert_handler(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__, (message)))
 
 #define LOOM_FAIL(message)                                                                         \
   aster_assert_handler(static_cast<const char*>(nullptr), __FILE__, __LINE__, __PRETTY_FUNCTION__, \
