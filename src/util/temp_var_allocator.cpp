@@ -1,0 +1,74 @@
+#include "util/temp_var_allocator.h"
+
+#include "util/assert_handler.h"
+
+namespace util {
+
+VarFloatPool::VarFloatPool(const VarFloatPool& other) : mPrecision(other.mPrecision) {
+  for (const simulation::MPFR* value : other.mValues)
+    mpfr_set(create()->mValue, value->mValue, MPFR_RNDN);
+}
+
+VarFloatPool& VarFloatPool::operator=(const VarFloatPool& other) {
+  if (this != &other) {
+    release();
+    mPrecision = other.mPrecision;
+    for (const simulation::MPFR* value : other.mValues)
+      mpfr_set(create()->mValue, value->mValue, MPFR_RNDN);
+  }
+  return *this;
+}
+
+VarFloatPool::~VarFloatPool() {
+  release();
+}
+
+void VarFloatPool::release() {
+  for (simulation::MPFR* value : mValues) {
+    mpfr_clear(value->mValue);
+    delete value;
+  }
+  mValues.clear();
+}
+
+simulation::MPFR* VarFloatPool::create() {
+  LOOM_ASSERT_MSG(mPrecision >= MPFR_PREC_MIN && mPrecision <= MPFR_PREC_MAX,
+                  "Float fraction width outside MPFR's precision range.");
+  auto* value = new simulation::MPFR;
+  mpfr_init2(value->mValue, mPrecision);
+  mValues.push_back(value);
+  return value;
+}
+
+TempVarAllocator::TempVarAllocator()
+    : mFixedStack(&mFixedPool), mSingleStack(&mSinglePool), mDoubleStack(&mDoublePool) {}
+
+TempVarAllocator::~TempVarAllocator() {
+  mVarFloat.clear();
+}
+
+TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
+  VarFloatEntry entry;
+  entry.pool = std::make_unique<VarFloatPool>(wF);
+  entry.stack = std::make_unique<VarFloatStack>(entry.pool.get());
+  entry.handler = std::make_unique<VarFloatStackHandler>(entry.stack.get());
+  return mVarFloat.emplace(wF, std::move(entry)).first->second;
+}
+
+void TempVarAllocator::resetAvailability() {
+  mFixedStack.resetAvailability();
+  mSingleStack.resetAvailability();
+  mDoubleStack.resetAvailability();
+  for (auto& entry : mVarFloat)
+    entry.second.stack->resetAvailability();
+}
+
+void TempVarAllocator::resetLocalStacks() {
+  mFixedStack.resetLocalStack();
+  mSingleStack.resetLocalStack();
+  mDoubleStack.resetLocalStack();
+  for (auto& entry : mVarFloat)
+    entry.second.stack->resetLocalStack();
+}
+
+} // namespace util
