@@ -4,9 +4,34 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
+#include <new>
 #include <cmath>
 #include <cstring>
 #include <string>
+
+// Every allocation of the process is counted: operator new here, GMP's and MPFR's through
+// mp_set_memory_functions below.
+namespace {
+long gAllocations = 0;
+void* countingMalloc(size_t n) {
+  ++gAllocations;
+  return std::malloc(n);
+}
+void* countingRealloc(void* p, size_t, size_t n) {
+  ++gAllocations;
+  return std::realloc(p, n);
+}
+void countingFree(void* p, size_t) { std::free(p); }
+} // namespace
+void* operator new(std::size_t size) {
+  ++gAllocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -282,6 +307,56 @@ TEST_F(FixedRefTest, SaturateChecksEveryBitOfHugeValues) {
   a.setLdExp(a, 70000);
   EXPECT_EQ(a.saturate(70001), 0);
   EXPECT_EQ(a.saturate(70000), 1);
+}
+
+// A model step: temporaries of every kind, arithmetic that grows integers, pushes and pops
+// on every stack, then resetAvailability. After the first step nothing is allocated.
+TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
+  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
+  {
+    util::TempVarAllocator alloc;
+    WideTypedFormatVector ports(2);
+    MPFR input;
+    mpfr_init2(input.mValue, 24);
+    long perStep[4] = {};
+    for (int step = 0; step < 4; ++step) {
+      const long before = gAllocations;
+      // References are built per evaluation, taking their temporaries afresh.
+      FixedRef x(&WideFixedType::legacy, alloc), acc(&WideFixedType::legacy, alloc);
+      x.bindIO(ports[0]);
+      x.setValue(3); // same magnitudes every step: integers need no more limbs
+      acc.setOne();
+      for (int k = 0; k < 6; ++k) { // up to 3^6 * 2^(64k): several limbs
+        acc.setMult(acc, x);
+        acc.setLdExp(acc, 64);
+        acc.push();
+      }
+      for (int k = 0; k < 6; ++k)
+        acc.pop(k % 2 == 0);
+      acc.saturate(-16);
+      mpz_t* scratch = alloc.getTempFixed();
+      mpz_mul(*scratch, acc.getRef(), acc.getRef());
+      *alloc.getTempSingle() = 1.5f;
+      *alloc.getTempDouble() = 2.5;
+      MPFR* f = alloc.getTempVarFloat(23);
+      mpfr_set_si(input.mValue, step, MPFR_RNDN);
+      util::VarFloatStackHandler* stack = alloc.getVarFloatStackHandler(23);
+      stack->push(input);
+      stack->push(*f);
+      stack->pop();
+      *alloc.getStackDouble()->pushSlot() = 1.0;
+      *alloc.getStackSingle()->pushSlot() = 1.0f;
+      x.bindReset();
+      alloc.resetAvailability();
+      perStep[step] = gAllocations - before;
+    }
+    EXPECT_GT(perStep[0], 0);
+    EXPECT_EQ(perStep[1], 0);
+    EXPECT_EQ(perStep[2], 0);
+    EXPECT_EQ(perStep[3], 0);
+    mpfr_clear(input.mValue);
+  }
+  mp_set_memory_functions(nullptr, nullptr, nullptr);
 }
 
 TEST(VariableRefError, WritesTheLimitIntoTheBoundPort) {
