@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
-#include <new>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 // Every allocation of the process is counted: operator new here, GMP's and MPFR's through
@@ -22,7 +22,9 @@ void* countingRealloc(void* p, size_t, size_t n) {
   ++gAllocations;
   return std::realloc(p, n);
 }
-void countingFree(void* p, size_t) { std::free(p); }
+void countingFree(void* p, size_t) {
+  std::free(p);
+}
 } // namespace
 void* operator new(std::size_t size) {
   ++gAllocations;
@@ -30,8 +32,12 @@ void* operator new(std::size_t size) {
     return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace {
 
@@ -375,6 +381,564 @@ TEST(VariableRefError, WritesTheLimitIntoTheBoundPort) {
   EXPECT_EQ(ref.saturate(8), 0);
   ref.restrictRegular(8, 23, true);
   EXPECT_EXIT(ref.setError(1, 0), ExitedWithCode(100), HasSubstr("A width code of 0"));
+}
+
+} // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Single and double references
+
+std::uint64_t bitsOf(double d) {
+  std::uint64_t b;
+  std::memcpy(&b, &d, sizeof b);
+  return b;
+}
+std::uint32_t bitsOf(float f) {
+  std::uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+class NativeRefs : public ::testing::Test {
+protected:
+  NativeRefs()
+      : ports(2), d(&SysDoubleType::builtIn, alloc), da(&SysDoubleType::builtIn, alloc),
+        db(&SysDoubleType::builtIn, alloc), s(&SysSingleType::builtIn, alloc),
+        sa(&SysSingleType::builtIn, alloc), sb(&SysSingleType::builtIn, alloc) {}
+  void TearDown() override { VarFloatPacker::flushSubnormalsToZero(true); }
+
+  util::TempVarAllocator alloc;
+  WideTypedFormatVector ports;
+  DoubleRef d, da, db;
+  SingleRef s, sa, sb;
+};
+
+TEST_F(NativeRefs, ConstructionChecksTheRepresentation) {
+  EXPECT_EQ(d.value, d.own);
+  EXPECT_EXIT(DoubleRef(&SysSingleType::builtIn, alloc), ExitedWithCode(100),
+              HasSubstr("'vType->getImpl() == TR_DP'"));
+  EXPECT_EXIT(SingleRef(&WideFixedType::legacy, alloc), ExitedWithCode(100),
+              HasSubstr("'vType->getImpl() == TR_SP'"));
+  VarFloatType single("s", 8, 23, true); // an MPFR-backed type, not a native one
+  EXPECT_EXIT(SingleRef(&single, alloc), ExitedWithCode(100), HasSubstr("TR_SP"));
+}
+
+TEST_F(NativeRefs, PortsTransferThroughTheIeeeCodecs) {
+  ports[0].setSimPortType(SPT_DOUBLE);
+  ports[1].setSimPortType(SPT_SINGLE);
+  d.bindIO(ports[0]);
+  s.bindIO(ports[1]);
+  EXPECT_EQ(d.value, d.own); // the value keeps its own storage
+  d.getRef() = -2.5;
+  d.write();
+  EXPECT_EQ(BIGNUM_GetULong(ports[0]), bitsOf(-2.5));
+  s.getRef() = 1e-40f; // flushed by the codec on the way out
+  s.write();
+  EXPECT_EQ(BIGNUM_GetULong(ports[1]), 0u);
+  BIGNUM_SetULong(ports[1], 0xFFC00001u); // a negative NaN comes in positive
+  s.read();
+  EXPECT_EQ(bitsOf(s.getRef()), 0x7FC00001u);
+  BIGNUM_SetULong(ports[0], 0x000FFFFFFFFFFFFFu);
+  d.read();
+  EXPECT_EQ(bitsOf(d.getRef()), 0u);
+  VarFloatPacker::flushSubnormalsToZero(false);
+  d.read();
+  EXPECT_EQ(bitsOf(d.getRef()), 0x000FFFFFFFFFFFFFu);
+  d.bindReset();
+  EXPECT_EQ(d.io, nullptr);
+}
+
+TEST_F(NativeRefs, StacksRebindAndCopyPlainValues) {
+  EXPECT_EQ(d.pop(false), -1);
+  d.getRef() = 1.0;
+  d.push();
+  d.getRef() = 2.0;
+  d.push();
+  EXPECT_EQ(da.bindStack(1), 0);
+  EXPECT_EQ(da.getRef(), 1.0);
+  da.getRef() = 5.0; // works on the slot itself
+  EXPECT_EQ(d.pop(true), 0);
+  EXPECT_EQ(d.pop(false), 0);
+  EXPECT_EQ(d.getRef(), 5.0);
+  EXPECT_EQ(da.bindStack(0), -1);
+
+  s.getRef() = 3.0f;
+  s.push();
+  EXPECT_EQ(sa.bindStack(0), 0);
+  EXPECT_EQ(sa.getRef(), 3.0f);
+  EXPECT_EQ(sa.bindStack(1), -1);
+  EXPECT_EQ(s.pop(false), 0);
+  EXPECT_EQ(s.pop(false), -1);
+}
+
+TEST_F(NativeRefs, SignsOfZeroAndNaNFollowEachKindsRule) {
+  da.getRef() = -0.0;
+  d.setAbs(da);
+  EXPECT_EQ(bitsOf(d.getRef()), 0u);
+  sa.getRef() = -0.0f;
+  s.setAbs(sa);
+  EXPECT_EQ(bitsOf(s.getRef()), 0x80000000u);
+  sa.getRef() = -std::numeric_limits<float>::quiet_NaN();
+  s.setAbs(sa);
+  EXPECT_TRUE(std::signbit(s.getRef()));
+
+  da.getRef() = std::nan("");
+  EXPECT_EQ(da.getSgn(), 0);
+  da.getRef() = -0.0;
+  EXPECT_EQ(da.getSgn(), 0);
+  EXPECT_TRUE(da.getSignBit());
+  EXPECT_TRUE(da.isZero());
+  d.setInf(true);
+  EXPECT_TRUE(d.isInf());
+  EXPECT_LT(d.getRef(), 0);
+  s.setNaN();
+  EXPECT_EQ(bitsOf(s.getRef()), 0x7FC00000u);
+  d.setNaN();
+  EXPECT_EQ(bitsOf(d.getRef()), 0x7FF8000000000000u);
+  EXPECT_TRUE(d.isNaN());
+  EXPECT_FALSE(d.isEqual(d));
+  d.setPi();
+  EXPECT_EQ(bitsOf(d.getRef()), 0x400921FB54442D18u);
+  s.setPi();
+  EXPECT_EQ(bitsOf(s.getRef()), 0x40490FDBu);
+}
+
+TEST_F(NativeRefs, ModFracAndFracExpTruncate) {
+  da.getRef() = 7;
+  db.getRef() = -2;
+  d.setMod(da, db);
+  EXPECT_EQ(d.getRef(), 1.0);
+  da.getRef() = -7;
+  db.getRef() = 2;
+  d.setMod(da, db);
+  EXPECT_EQ(d.getRef(), -1.0);
+  sa.getRef() = -7;
+  sb.getRef() = 2;
+  s.setMod(sa, sb);
+  EXPECT_EQ(s.getRef(), -1.0f);
+  da.getRef() = -2.25;
+  d.setFrac(da);
+  EXPECT_EQ(d.getRef(), -0.25);
+
+  da.getRef() = 8.0;
+  EXPECT_EQ(d.setFracExp(da), 4);
+  EXPECT_EQ(d.getRef(), 0.5);
+  da.getRef() = 0.0;
+  EXPECT_EQ(d.setFracExp(da), 0);
+  EXPECT_EQ(d.getRef(), 0.0);
+  sa.getRef() = 12.0f;
+  EXPECT_EQ(s.setFracExp(sa), 4);
+  EXPECT_EQ(s.getRef(), 0.75f);
+  sa.getRef() = 0.75f;
+  EXPECT_EQ(sa.getILogB(), -1);
+}
+
+TEST_F(NativeRefs, ProducersCallTheNamedFunctions) {
+  da.getRef() = 2.0;
+  d.setExp10(da);
+  EXPECT_EQ(d.getRef(), 100.0);
+  da.getRef() = -0.5;
+  d.setExp10(da);
+  EXPECT_EQ(d.getRef(), 0.31622776601683794); // correctly rounded 10^-0.5
+  da.getRef() = std::ldexp(3.0, 900);
+  db.getRef() = std::ldexp(4.0, 900);
+  d.setHypot(da, db);
+  EXPECT_EQ(d.getRef(), std::ldexp(5.0, 900)); // no overflow in the intermediate square
+  sa.getRef() = 2.0f;
+  s.setExp10(sa);
+  EXPECT_EQ(s.getRef(), 100.0f);
+  sa.getRef() = 3e20f;
+  sb.getRef() = 4e20f;
+  s.setHypot(sa, sb);
+  EXPECT_EQ(s.getRef(), 5e20f);
+
+  da.getRef() = 2.5;
+  d.setRound(da);
+  EXPECT_EQ(d.getRef(), 3.0);
+  d.setRint(da);
+  EXPECT_EQ(d.getRef(), 2.0);
+  da.getRef() = -2.5;
+  d.setTrunc(da);
+  EXPECT_EQ(d.getRef(), -2.0);
+  d.setFloor(da);
+  EXPECT_EQ(d.getRef(), -3.0);
+  d.setCeil(da);
+  EXPECT_EQ(d.getRef(), -2.0);
+
+  sa.getRef() = 1.5f;
+  s.setLdExp(sa, -149); // 1.5 * 2^-149 rounds to the nearest subnormal, 2^-148
+  EXPECT_EQ(bitsOf(s.getRef()), 2u);
+  s.setScaleDouble(sa, 1.0 / 3.0);
+  EXPECT_EQ(s.getRef(), 0.5f);
+  d.setValue(sa);
+  EXPECT_EQ(d.getRef(), 1.5);
+  da.getRef() = 0.1;
+  s.setValue(da);
+  EXPECT_EQ(s.getRef(), 0.1f);
+  da.getRef() = 4.0;
+  db.getRef() = 3.0;
+  d.setDim(db, da);
+  EXPECT_EQ(d.getRef(), 0.0);
+  d.setPow(da, db);
+  EXPECT_EQ(d.getRef(), 64.0);
+  d.setATan2(da, da);
+  EXPECT_EQ(d.getRef(), std::atan2(4.0, 4.0));
+  d.setRecip(da);
+  EXPECT_EQ(d.getRef(), 0.25);
+}
+
+TEST_F(NativeRefs, RestrictRegularFlushesOnlySubnormals) {
+  sa.getRef() = std::numeric_limits<float>::denorm_min();
+  sa.restrictRegular(8, 0, false);
+  EXPECT_EQ(sa.getRef(), std::numeric_limits<float>::denorm_min());
+  sa.restrictRegular(8, 1, false);
+  EXPECT_EQ(bitsOf(sa.getRef()), 0u);
+  sa.getRef() = -std::numeric_limits<float>::denorm_min();
+  sa.restrictRegular(8, 1, false);
+  EXPECT_EQ(bitsOf(sa.getRef()), 0x80000000u);
+  sa.getRef() = std::numeric_limits<float>::min();
+  sa.restrictRegular(8, 3, true);
+  EXPECT_EQ(sa.getRef(), std::numeric_limits<float>::min());
+  da.getRef() = -std::numeric_limits<double>::denorm_min();
+  da.restrictRegular(11, 1, false);
+  EXPECT_EQ(bitsOf(da.getRef()), 0x8000000000000000u);
+
+  sa.getRef() = -1e-40f;
+  VarFloatPacker::flushSubnormalsToZero(false);
+  sa.flushSubnormalsToZero();
+  EXPECT_EQ(sa.getRef(), -1e-40f);
+  VarFloatPacker::flushSubnormalsToZero(true);
+  sa.flushSubnormalsToZero();
+  EXPECT_EQ(bitsOf(sa.getRef()), 0x80000000u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bit packing
+
+class Packing : public ::testing::Test {
+protected:
+  void TearDown() override { VarFloatPacker::flushSubnormalsToZero(true); }
+
+  // Packs v (set exactly, then rounded to precision wF + 1) in format wE/wF.
+  std::string pack(double v, int wE, int wF) {
+    mpfr_t x;
+    mpfr_init2(x, wF + 1);
+    mpfr_set_d(x, v, MPFR_RNDN);
+    mpz_t out;
+    mpz_init(out);
+    VarFloatPackerDefault::instance.packBits(x, wE, wF, out);
+    char* text = mpz_get_str(nullptr, 16, out);
+    std::string result(text);
+    void (*release)(void*, size_t);
+    mp_get_memory_functions(nullptr, nullptr, &release);
+    release(text, result.size() + 1);
+    mpz_clear(out);
+    mpfr_clear(x);
+    return result;
+  }
+  // Unpacks a pattern of the wE/wF port type into a value of precision wF + 1.
+  double unpack(const char* hex, const VarFloatType& type) {
+    WideTypedFormatVector port(1);
+    port[0].setVarType(const_cast<VarFloatType*>(&type));
+    mpz_set_str(port[0].mData, hex, 16);
+    mpfr_t x;
+    mpfr_init2(x, type.getWF() + 1);
+    VarFloatPackerDefault::instance.unpackBits(x, &port[0]);
+    const double d = mpfr_get_d(x, MPFR_RNDN);
+    mpfr_clear(x);
+    return d;
+  }
+};
+
+TEST_F(Packing, SingleLayoutMatchesIeeeExceptNaN) {
+  EXPECT_EQ(pack(1.0, 8, 23), "3f800000");
+  EXPECT_EQ(pack(-2.0, 8, 23), "c0000000");
+  EXPECT_EQ(pack(INFINITY, 8, 23), "7f800000");
+  EXPECT_EQ(pack(-INFINITY, 8, 23), "ff800000");
+  EXPECT_EQ(pack(NAN, 8, 23), "ff800003");
+  EXPECT_EQ(pack(-0.0, 8, 23), "80000000");
+  EXPECT_EQ(pack(0.0, 8, 23), "0");
+  mpfr_clear_erangeflag();
+  pack(NAN, 5, 10);
+  EXPECT_TRUE(mpfr_erangeflag_p());
+  mpfr_clear_erangeflag();
+
+  const VarFloatType single("s", 8, 23, true);
+  EXPECT_TRUE(std::isnan(unpack("7fc00000", single)));
+  EXPECT_EQ(unpack("ff800000", single), -INFINITY);
+  EXPECT_TRUE(std::signbit(unpack("80000000", single)));
+  EXPECT_EQ(unpack("80000000", single), 0.0);
+  EXPECT_EQ(unpack("3f800000", single), 1.0);
+  EXPECT_EQ(unpack("1c0000000", single), -2.0); // bits above the sign are ignored
+}
+
+TEST_F(Packing, HalfFormatRoundsSubnormalsToNearestEven) {
+  VarFloatPacker::flushSubnormalsToZero(false);
+  EXPECT_EQ(pack(65504, 5, 10), "7bff");
+  EXPECT_EQ(pack(65536, 5, 10), "7c00");
+  EXPECT_EQ(pack(-65536, 5, 10), "fc00");
+  EXPECT_EQ(pack(std::ldexp(1.0, -24), 5, 10), "1");
+  EXPECT_EQ(pack(std::ldexp(1.5, -25), 5, 10), "1");
+  EXPECT_EQ(pack(std::ldexp(1.0, -25), 5, 10), "0");
+  EXPECT_EQ(pack(-std::ldexp(1.0, -25), 5, 10), "8000");
+  EXPECT_EQ(pack(std::ldexp(3.0, -25), 5, 10), "2");      // 1.5 ulp: tie to even, up
+  EXPECT_EQ(pack(std::ldexp(1023.5, -24), 5, 10), "400"); // rounds up into the smallest normal
+  EXPECT_EQ(pack(std::ldexp(1.0, -14), 5, 10), "400");
+  EXPECT_EQ(pack(std::ldexp(1.0, -100), 5, 10), "0");
+
+  const VarFloatType half("h", 5, 10, true);
+  EXPECT_EQ(unpack("1", half), std::ldexp(1.0, -24));
+  EXPECT_EQ(unpack("8001", half), -std::ldexp(1.0, -24));
+  VarFloatPacker::flushSubnormalsToZero(true);
+  EXPECT_EQ(pack(std::ldexp(1.0, -24), 5, 10), "0");
+  EXPECT_EQ(pack(-std::ldexp(1.0, -24), 5, 10), "8000");
+  EXPECT_EQ(unpack("1", half), 0.0);
+  EXPECT_TRUE(std::signbit(unpack("8001", half)));
+  EXPECT_EQ(pack(std::ldexp(1.0, -130), 8, 23), "0");
+}
+
+TEST_F(Packing, UnsupportedFormatsAndMismatchedPrecisionAreRefused) {
+  EXPECT_EXIT(pack(1.0, 31, 10), ExitedWithCode(100),
+              HasSubstr("Unsupported float format for bit packing."));
+  EXPECT_EXIT(pack(1.0, 0, 10), ExitedWithCode(100), HasSubstr("Unsupported float format"));
+  EXPECT_EXIT(pack(1.0, 8, 0), ExitedWithCode(100), HasSubstr("Unsupported float format"));
+  mpfr_t wide;
+  mpfr_init2(wide, 64);
+  mpfr_set_d(wide, 1.0, MPFR_RNDN);
+  mpz_t out;
+  mpz_init(out);
+  EXPECT_EXIT(VarFloatPackerDefault::instance.packBits(wide, 5, 10, out), ExitedWithCode(100),
+              HasSubstr("wider than the port format"));
+  // A narrower value is widened exactly.
+  mpfr_set_prec(wide, 4);
+  mpfr_set_d(wide, 1.5, MPFR_RNDN);
+  VarFloatPackerDefault::instance.packBits(wide, 5, 10, out);
+  EXPECT_EQ(mpz_get_ui(out), 0x3E00u);
+  mpz_clear(out);
+  mpfr_clear(wide);
+
+  WideTypedFormatVector port(1); // a fixed-point port cannot be unpacked as a float
+  mpfr_t x;
+  mpfr_init2(x, 11);
+  EXPECT_EXIT(VarFloatPackerDefault::instance.unpackBits(x, &port[0]), ExitedWithCode(100),
+              HasSubstr("'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'"));
+  mpfr_clear(x);
+}
+
+TEST_F(Packing, EveryHalfPrecisionValueSurvivesARoundTrip) {
+  VarFloatPacker::flushSubnormalsToZero(false);
+  VarFloatType half("h", 5, 10, true);
+  WideTypedFormatVector port(1);
+  port[0].setVarType(&half);
+  mpfr_t x;
+  mpfr_init2(x, 11);
+  int nans = 0;
+  for (unsigned pattern = 0; pattern < 0x10000u; ++pattern) {
+    mpz_set_ui(port[0].mData, pattern);
+    VarFloatPackerDefault::instance.unpackBits(x, &port[0]);
+    nans += mpfr_nan_p(x) ? 1 : 0;
+    VarFloatPackerDefault::instance.packBits(x, &port[0]);
+    const unsigned back = static_cast<unsigned>(mpz_get_ui(port[0].mData));
+    ASSERT_EQ(back, mpfr_nan_p(x) ? 0xFC03u : pattern) << pattern;
+  }
+  EXPECT_EQ(nans, 2 * 1023);
+  mpfr_clear(x);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Variable-precision float references
+
+class VarFloatRefs : public ::testing::Test {
+protected:
+  VarFloatRefs()
+      : single("single-like", 8, 23, true), half("half", 5, 10, true), ports(2), r(&single, alloc),
+        a(&single, alloc), b(&single, alloc) {}
+  void TearDown() override { VarFloatPacker::flushSubnormalsToZero(true); }
+  static void set(VarFloatRef& ref, double v) { mpfr_set_d(ref.getRef().mValue, v, MPFR_RNDN); }
+  static double get(const VarFloatRef& ref) { return mpfr_get_d(ref.getRef().mValue, MPFR_RNDN); }
+
+  VarFloatType single, half;
+  util::TempVarAllocator alloc;
+  WideTypedFormatVector ports;
+  VarFloatRef r, a, b;
+};
+
+TEST_F(VarFloatRefs, ChoosePackersByWidthsAndCheckTheRepresentation) {
+  EXPECT_EQ(r.packer, &VFPackerSingle::instance);
+  EXPECT_EQ(VarFloatRef(&SysSingleType::builtIn, alloc).packer, &VFPackerSingle::instance);
+  EXPECT_EQ(VarFloatRef(&SysDoubleType::builtIn, alloc).packer, &VFPackerDouble::instance);
+  VarFloatRef h(&half, alloc);
+  EXPECT_EQ(h.packer, &VarFloatPackerDefault::instance);
+  EXPECT_EQ(mpfr_get_prec(h.getRef().mValue), 11);
+  EXPECT_EQ(h.stackHandler, alloc.getVarFloatStackHandler(10));
+  EXPECT_EXIT(VarFloatRef(&WideFixedType::legacy, alloc), ExitedWithCode(100),
+              HasSubstr("'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'"));
+}
+
+TEST_F(VarFloatRefs, ReadAndWriteThroughThePortsPacker) {
+  VarFloatPacker::flushSubnormalsToZero(false);
+  VarFloatRef h(&half, alloc);
+  ports[0].setVarType(&half);
+  h.bindIO(ports[0]);
+  set(h, 1.0 / 3.0);
+  h.write();
+  EXPECT_EQ(BIGNUM_GetULong(ports[0]), 0x3555u);
+  BIGNUM_SetULong(ports[0], 0x8001u);
+  h.read();
+  EXPECT_EQ(get(h), -std::ldexp(1.0, -24));
+
+  ports[1].setSimPortType(SPT_SINGLE);
+  r.bindIO(ports[1]);
+  set(r, -1.5);
+  r.write();
+  EXPECT_EQ(BIGNUM_GetULong(ports[1]), 0xBFC00000u);
+  r.setNaN();
+  r.write(); // the native codec writes a positive quiet NaN
+  EXPECT_EQ(BIGNUM_GetULong(ports[1]), 0x7FC00000u);
+}
+
+TEST_F(VarFloatRefs, StackPopsCopyAndBindStackCopiesToo) {
+  EXPECT_EQ(r.pop(false), -1);
+  EXPECT_EQ(r.bindStack(0), -1);
+  set(r, 1.25);
+  r.push();
+  set(r, 7.0);
+  EXPECT_EQ(a.bindStack(0), 0);
+  EXPECT_EQ(get(a), 1.25);
+  set(a, 9.0); // the stack entry is a copy's source, not rebound
+  EXPECT_EQ(b.bindStack(0), 0);
+  EXPECT_EQ(get(b), 1.25);
+  EXPECT_EQ(a.bindStack(1), -1);
+  EXPECT_EQ(r.pop(true), 0);
+  EXPECT_EQ(r.pop(false), -1);
+  EXPECT_EQ(get(r), 7.0);
+  r.push();
+  EXPECT_EQ(a.pop(false), 0);
+  EXPECT_EQ(get(a), 7.0);
+}
+
+TEST_F(VarFloatRefs, RoundingFamilyAndQueries) {
+  set(a, 2.5);
+  r.setRound(a);
+  EXPECT_EQ(get(r), 3.0);
+  r.setRint(a);
+  EXPECT_EQ(get(r), 2.0);
+  set(a, -2.5);
+  r.setTrunc(a);
+  EXPECT_EQ(get(r), -2.0);
+  r.setFloor(a);
+  EXPECT_EQ(get(r), -3.0);
+  r.setCeil(a);
+  EXPECT_EQ(get(r), -2.0);
+  r.setRound(a);
+  EXPECT_EQ(get(r), -3.0);
+
+  set(a, 1.0);
+  EXPECT_EQ(a.getILogB(), 0);
+  EXPECT_EQ(a.fracLength(), 23);
+  set(a, 0.75);
+  EXPECT_EQ(a.getILogB(), -1);
+  set(a, 0.0);
+  EXPECT_EQ(a.getILogB(), INT_MIN);
+  EXPECT_EQ(a.fracLength(), 0);
+  a.setInf(false);
+  EXPECT_EQ(a.getILogB(), INT_MAX);
+  EXPECT_EQ(a.fracLength(), 0);
+  a.setNaN();
+  EXPECT_EQ(a.getILogB(), INT_MIN);
+  set(a, 1024.0);
+  EXPECT_EQ(a.fracLength(), 13);
+  set(a, std::ldexp(1.0, 30));
+  EXPECT_EQ(a.fracLength(), -7);
+
+  // Exactly below a power of two, at a precision wider than a double.
+  VarFloatType wide("quad", 15, 112, true);
+  VarFloatRef q(&wide, alloc);
+  mpfr_set_ui_2exp(q.getRef().mValue, 1, 10, MPFR_RNDN);
+  mpfr_nextbelow(q.getRef().mValue);
+  EXPECT_EQ(q.getILogB(), 9);
+  VarFloatRef fraction(&wide, alloc);
+  EXPECT_EQ(fraction.setFracExp(q), 10);
+  EXPECT_LT(mpfr_cmp_d(fraction.getRef().mValue, 1.0), 0);
+  EXPECT_GE(mpfr_cmp_d(fraction.getRef().mValue, 0.5), 0);
+
+  set(a, -0.5);
+  EXPECT_FALSE(a.isHalf(1));
+  EXPECT_TRUE(a.isHalf(0));
+  EXPECT_TRUE(a.isHalf(-1));
+  set(a, 0.5);
+  EXPECT_TRUE(a.isHalf(1));
+  EXPECT_FALSE(a.isHalf(-1));
+  a.setNaN();
+  mpfr_clear_erangeflag();
+  EXPECT_FALSE(a.isHalf(0)); // NaN is no half, but the comparison raises the flag
+  EXPECT_TRUE(mpfr_erangeflag_p());
+  mpfr_clear_erangeflag();
+  EXPECT_EQ(a.getSgn(), 0);
+  EXPECT_TRUE(mpfr_erangeflag_p());
+  mpfr_clear_erangeflag();
+
+  set(a, 12.0);
+  EXPECT_EQ(r.setFracExp(a), 4);
+  EXPECT_EQ(get(r), 0.75);
+  a.setZero(true);
+  EXPECT_EQ(r.setFracExp(a), 0);
+  EXPECT_TRUE(r.isZero());
+  EXPECT_TRUE(r.getSignBit());
+  a.setZero(true);
+  r.setAbs(a);
+  EXPECT_FALSE(r.getSignBit());
+  a.setNaN();
+  mpfr_setsign(a.getRef().mValue, a.getRef().mValue, 1, MPFR_RNDN);
+  r.setAbs(a);
+  EXPECT_TRUE(r.isNaN());
+  EXPECT_FALSE(r.getSignBit());
+}
+
+TEST_F(VarFloatRefs, ModTruncatesAndRoundsAtTheOperandsPrecision) {
+  set(a, 7.0);
+  set(b, -2.0);
+  r.setMod(a, b);
+  EXPECT_EQ(get(r), 1.0);
+  set(a, -7.0);
+  set(b, 2.0);
+  r.setMod(a, b);
+  EXPECT_EQ(get(r), -1.0);
+  set(a, 5.5);
+  set(b, 0.0);
+  r.setMod(a, b);
+  EXPECT_TRUE(r.isNaN());
+}
+
+TEST_F(VarFloatRefs, RestrictRegularClampsBothEdges) {
+  auto restricted = [&](double v, int flags, bool extended) {
+    set(a, v);
+    a.restrictRegular(8, flags, extended);
+    return get(a);
+  };
+  EXPECT_EQ(restricted(std::ldexp(1.0, -127), 1, false), 0.0);
+  EXPECT_TRUE(std::signbit(restricted(-std::ldexp(1.0, -127), 1, false)));
+  EXPECT_EQ(restricted(std::ldexp(1.0, -126), 1, false), std::ldexp(1.0, -126));
+  EXPECT_EQ(restricted(std::ldexp(1.0, -127), 1, true), std::ldexp(1.0, -127));
+  EXPECT_EQ(restricted(std::ldexp(1.0, -128), 1, true), 0.0);
+  EXPECT_EQ(restricted(std::ldexp(1.0, 128), 2, false), INFINITY);
+  EXPECT_EQ(restricted(-std::ldexp(1.0, 128), 2, false), -INFINITY);
+  EXPECT_EQ(restricted(std::ldexp(1.5, 127), 2, false), std::ldexp(1.5, 127));
+  EXPECT_EQ(restricted(std::ldexp(1.0, 128), 2, true), std::ldexp(1.0, 128));
+  EXPECT_EQ(restricted(std::ldexp(1.0, 128), 1, false), std::ldexp(1.0, 128));   // upper edge off
+  EXPECT_EQ(restricted(std::ldexp(1.0, -200), 2, false), std::ldexp(1.0, -200)); // lower off
+  EXPECT_EQ(restricted(std::ldexp(1.0, -200), 0, false), std::ldexp(1.0, -200));
+  a.setNaN();
+  a.restrictRegular(8, 3, false);
+  EXPECT_TRUE(a.isNaN());
+  a.setZero(true);
+  a.restrictRegular(8, 3, false);
+  EXPECT_TRUE(a.isZero() && a.getSignBit());
+  a.setOne();
+  EXPECT_EXIT(a.restrictRegular(0, 1, false), ExitedWithCode(100),
+              HasSubstr("Exponent width must be at least 1."));
 }
 
 } // namespace

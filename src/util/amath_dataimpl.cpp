@@ -1,5 +1,6 @@
 #include "util/amath_dataimpl.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -117,6 +118,368 @@ std::string FixedRef::toString(int base) const {
   mpz_get_str(&text[0], base, *value);
   text.resize(std::strlen(text.c_str()));
   return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scratch values: one set per thread, reused by every call, so that the members that need
+// temporaries allocate only the first time (or when a wider precision comes along).
+
+namespace {
+
+struct ScratchFloats {
+  ScratchFloats() { mpfr_inits2(53, a, b, static_cast<mpfr_ptr>(nullptr)); }
+  ~ScratchFloats() { mpfr_clears(a, b, static_cast<mpfr_ptr>(nullptr)); }
+  ScratchFloats(const ScratchFloats&) = delete;
+  ScratchFloats& operator=(const ScratchFloats&) = delete;
+  mpfr_t a, b;
+};
+
+ScratchFloats& scratchFloats() {
+  thread_local ScratchFloats scratch;
+  return scratch;
+}
+
+struct ScratchInteger {
+  ScratchInteger() { mpz_init(z); }
+  ~ScratchInteger() { mpz_clear(z); }
+  ScratchInteger(const ScratchInteger&) = delete;
+  ScratchInteger& operator=(const ScratchInteger&) = delete;
+  mpz_t z;
+};
+
+mpz_ptr scratchInteger() {
+  thread_local ScratchInteger scratch;
+  return scratch.z;
+}
+
+// The i-th value from the top of a stack of plain values, or null.
+template <typename Stack> auto stackEntry(Stack* stack, int depth) {
+  return stack->fromTop(depth);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Single and double references
+
+DoubleRef::DoubleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
+  LOOM_ASSERT(vType != nullptr);
+  LOOM_ASSERT(vType->getImpl() == TR_DP);
+  value = own = alloc.getTempDouble();
+}
+
+SingleRef::SingleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
+  LOOM_ASSERT(vType != nullptr);
+  LOOM_ASSERT(vType->getImpl() == TR_SP);
+  value = own = alloc.getTempSingle();
+}
+
+int DoubleRef::pop(bool discard) {
+  double* slot = allocator->getStackDouble()->popSlot();
+  if (slot == nullptr)
+    return -1;
+  if (!discard)
+    *value = *slot;
+  return 0;
+}
+
+int SingleRef::pop(bool discard) {
+  float* slot = allocator->getStackSingle()->popSlot();
+  if (slot == nullptr)
+    return -1;
+  if (!discard)
+    *value = *slot;
+  return 0;
+}
+
+int DoubleRef::bindStack(int depth) {
+  double* slot = stackEntry(allocator->getStackDouble(), depth);
+  if (slot == nullptr)
+    return -1;
+  value = slot;
+  return 0;
+}
+
+int SingleRef::bindStack(int depth) {
+  float* slot = stackEntry(allocator->getStackSingle(), depth);
+  if (slot == nullptr)
+    return -1;
+  value = slot;
+  return 0;
+}
+
+void DoubleRef::restrictRegular(int, int flags, bool) {
+  if ((flags & 1) != 0 && std::fpclassify(*value) == FP_SUBNORMAL)
+    *value = std::copysign(0.0, *value);
+}
+
+void SingleRef::restrictRegular(int, int flags, bool) {
+  if ((flags & 1) != 0 && std::fpclassify(*value) == FP_SUBNORMAL)
+    *value = std::copysign(0.0f, *value);
+}
+
+void DoubleRef::setExp10(const DoubleRef& a) {
+  ScratchFloats& s = scratchFloats();
+  mpfr_set_prec(s.a, 53);
+  mpfr_set_d(s.a, *a.value, MPFR_RNDN);
+  mpfr_exp10(s.a, s.a, MPFR_RNDN);
+  *value = mpfr_get_d(s.a, MPFR_RNDN);
+}
+
+void DoubleRef::setHypot(const DoubleRef& a, const DoubleRef& b) {
+  ScratchFloats& s = scratchFloats();
+  mpfr_set_prec(s.a, 53);
+  mpfr_set_prec(s.b, 53);
+  mpfr_set_d(s.a, *a.value, MPFR_RNDN);
+  mpfr_set_d(s.b, *b.value, MPFR_RNDN);
+  mpfr_hypot(s.a, s.a, s.b, MPFR_RNDN);
+  *value = mpfr_get_d(s.a, MPFR_RNDN);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Float bit packing
+
+bool VarFloatPacker::subnormalsToZero = true;
+
+VarFloatPackerDefault VarFloatPackerDefault::instance;
+VFPackerSingle VFPackerSingle::instance;
+VFPackerDouble VFPackerDouble::instance;
+
+void VarFloatPacker::flushSubnormalsToZero(bool on) {
+  subnormalsToZero = on;
+  IEEE_Single::subnormalsToZero = on;
+  IEEE_Double::subnormalsToZero = on;
+}
+
+namespace {
+
+// The exponent field and its 2^wE are worked in 32 bits.
+void checkPackedFormat(int wE, int wF) {
+  LOOM_ASSERT_MSG(wE >= 1 && wE <= 30 && wF >= 1, "Unsupported float format for bit packing.");
+}
+
+const VarFloatType& portFormat(const WideTypedFormat* port) {
+  LOOM_ASSERT(port != nullptr && port->mVarType != nullptr);
+  const TypeRepr tRep = port->mVarType->getImpl();
+  LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
+  return *static_cast<const VarFloatType*>(port->mVarType);
+}
+
+// Sets the bits of `field` (at most 31 of them) at position `at`; the rest of z is kept.
+void orField(mpz_ptr z, unsigned long field, mp_bitcnt_t at) {
+  for (mp_bitcnt_t bit = 0; field != 0; ++bit, field >>= 1)
+    if ((field & 1u) != 0)
+      mpz_setbit(z, at + bit);
+}
+
+} // namespace
+
+void VarFloatPackerDefault::packBits(mpfr_t x, WideTypedFormat* port) {
+  const VarFloatType& format = portFormat(port);
+  packBits(x, format.getWE(), format.getWF(), port->mData);
+}
+
+void VarFloatPackerDefault::unpackBits(mpfr_t x, WideTypedFormat* port) {
+  const VarFloatType& format = portFormat(port);
+  unpackBits(x, format.getWE(), format.getWF(), port->mData);
+}
+
+void VarFloatPackerDefault::packBits(mpfr_t x, int wE, int wF, mpz_t& out) {
+  checkPackedFormat(wE, wF);
+  const mp_bitcnt_t fractionBits = static_cast<mp_bitcnt_t>(wF);
+  const mp_bitcnt_t signBit = fractionBits + static_cast<mp_bitcnt_t>(wE);
+  const unsigned long allOnes = (1ul << wE) - 1; // the exponent field of infinity and NaN
+  const long bias = (1l << (wE - 1)) - 1;
+  const bool negative = mpfr_signbit(x) != 0;
+
+  mpz_set_ui(out, 0);
+  if (mpfr_nan_p(x)) {
+    mpfr_set_erangeflag();
+    orField(out, 3, 0);
+    orField(out, (allOnes << 1) | 1u, fractionBits); // exponent and sign all ones
+    return;
+  }
+  if (mpfr_inf_p(x)) {
+    orField(out, allOnes, fractionBits);
+  } else if (!mpfr_zero_p(x)) {
+    // x = m * 2^e with |m| of exactly wF + 1 bits, so |x| = 1.f * 2^(e + wF).
+    const mpfr_prec_t precision = mpfr_get_prec(x);
+    LOOM_ASSERT_MSG(precision <= wF + 1, "Float value is wider than the port format.");
+    mpfr_exp_t e = mpfr_get_z_2exp(out, x);
+    const mp_bitcnt_t widen = static_cast<mp_bitcnt_t>(wF + 1 - precision);
+    mpz_mul_2exp(out, out, widen);
+    e -= static_cast<mpfr_exp_t>(widen);
+    mpz_abs(out, out);
+    const mpfr_exp_t biased = bias + e + wF;
+    if (biased >= static_cast<mpfr_exp_t>(allOnes)) {
+      mpz_set_ui(out, 0); // overflow: infinity
+      orField(out, allOnes, fractionBits);
+    } else if (biased >= 1) {
+      mpz_clrbit(out, fractionBits); // the hidden one
+      orField(out, static_cast<unsigned long>(biased), fractionBits);
+    } else if (subnormalsToZero) {
+      mpz_set_ui(out, 0);
+    } else {
+      // Subnormal: |m| / 2^(1 - E), rounded to nearest, ties to even. A rounding that
+      // reaches 2^wF is the smallest normal encoding by itself.
+      const mp_bitcnt_t shift = static_cast<mp_bitcnt_t>(1 - biased);
+      const bool half = mpz_tstbit(out, shift - 1) != 0;
+      const bool sticky = mpz_scan1(out, 0) < shift - 1;
+      mpz_fdiv_q_2exp(out, out, shift);
+      if (half && (sticky || mpz_odd_p(out)))
+        mpz_add_ui(out, out, 1);
+    }
+  }
+  if (negative)
+    mpz_setbit(out, signBit);
+}
+
+void VarFloatPackerDefault::unpackBits(mpfr_t x, int wE, int wF, const mpz_t& in) {
+  checkPackedFormat(wE, wF);
+  const mp_bitcnt_t fractionBits = static_cast<mp_bitcnt_t>(wF);
+  const unsigned long allOnes = (1ul << wE) - 1;
+  const long bias = (1l << (wE - 1)) - 1;
+
+  unsigned long exponent = 0;
+  for (int bit = 0; bit < wE; ++bit)
+    if (mpz_tstbit(in, fractionBits + static_cast<mp_bitcnt_t>(bit)) != 0)
+      exponent |= 1ul << bit;
+  const bool negative = mpz_tstbit(in, fractionBits + static_cast<mp_bitcnt_t>(wE)) != 0;
+  mpz_ptr fraction = scratchInteger();
+  mpz_fdiv_r_2exp(fraction, in, fractionBits);
+
+  if (exponent == allOnes) {
+    if (mpz_sgn(fraction) == 0)
+      mpfr_set_inf(x, negative ? -1 : 1);
+    else
+      mpfr_set_nan(x);
+    return;
+  }
+  if (exponent == 0) {
+    if (mpz_sgn(fraction) != 0 && !subnormalsToZero)
+      mpfr_set_z_2exp(x, fraction, 1 - bias - wF, MPFR_RNDN);
+    else
+      mpfr_set_zero(x, 1);
+  } else {
+    mpz_setbit(fraction, fractionBits); // the hidden one
+    mpfr_set_z_2exp(x, fraction, static_cast<mpfr_exp_t>(exponent) - bias - wF, MPFR_RNDN);
+  }
+  if (negative)
+    mpfr_neg(x, x, MPFR_RNDN);
+}
+
+void VFPackerSingle::packBits(mpfr_t x, WideTypedFormat* port) {
+  const float f = static_cast<float>(mpfr_get_d(x, MPFR_RNDN));
+  IEEE_Single(f).Set(*port);
+}
+
+void VFPackerSingle::unpackBits(mpfr_t x, WideTypedFormat* port) {
+  mpfr_set_d(x, static_cast<double>(IEEE_Single(*port).mValue), MPFR_RNDN);
+}
+
+void VFPackerDouble::packBits(mpfr_t x, WideTypedFormat* port) {
+  IEEE_Double(mpfr_get_d(x, MPFR_RNDN)).Set(*port);
+}
+
+void VFPackerDouble::unpackBits(mpfr_t x, WideTypedFormat* port) {
+  mpfr_set_d(x, IEEE_Double(*port).mValue, MPFR_RNDN);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Variable-precision float references
+
+VarFloatRef::VarFloatRef(VarType* type, util::TempVarAllocator& alloc) : allocator(&alloc) {
+  LOOM_ASSERT(type != nullptr);
+  const TypeRepr tRep = type->getImpl();
+  LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
+  const auto* format = static_cast<const VarFloatType*>(type);
+  const int wE = format->getWE();
+  const int wF = format->getWF();
+  value = own = alloc.getTempVarFloat(wF);
+  if (wE == 8 && wF == 23)
+    packer = &VFPackerSingle::instance;
+  else if (wE == 11 && wF == 52)
+    packer = &VFPackerDouble::instance;
+  else
+    packer = &VarFloatPackerDefault::instance;
+  stackHandler = alloc.getVarFloatStackHandler(wF);
+}
+
+int VarFloatRef::pop(bool discard) {
+  MPFR* slot = stackHandler->pop();
+  if (slot == nullptr)
+    return -1;
+  if (!discard)
+    mpfr_set(x(), slot->mValue, MPFR_RNDN);
+  return 0;
+}
+
+int VarFloatRef::bindStack(int depth) {
+  MPFR* slot = stackHandler->top(depth);
+  if (slot == nullptr)
+    return -1;
+  mpfr_set(x(), slot->mValue, MPFR_RNDN);
+  return 0;
+}
+
+void VarFloatRef::setMod(const VarFloatRef& a, const VarFloatRef& b) {
+  ScratchFloats& s = scratchFloats();
+  const mpfr_prec_t precision = mpfr_get_prec(a.x());
+  mpfr_set_prec(s.a, precision);
+  mpfr_set_prec(s.b, precision);
+  mpfr_div(s.a, a.x(), b.x(), MPFR_RNDN);
+  mpfr_rint(s.a, s.a, MPFR_RNDZ);
+  mpfr_mul(s.b, s.a, b.x(), MPFR_RNDN);
+  mpfr_sub(x(), a.x(), s.b, MPFR_RNDN);
+}
+
+int VarFloatRef::setFracExp(const VarFloatRef& a) {
+  // The comparison raises MPFR's range-error flag for NaN, as the sign test does.
+  if (mpfr_cmp_d(a.x(), 0.0) != 0 && !mpfr_nan_p(a.x()) && !mpfr_inf_p(a.x())) {
+    const mpfr_exp_t e = mpfr_get_exp(a.x());
+    mpfr_div_2si(x(), a.x(), e, MPFR_RNDN);
+    return static_cast<int>(e);
+  }
+  mpfr_set(x(), a.x(), MPFR_RNDN);
+  return 0;
+}
+
+bool VarFloatRef::isHalf(int sign) const {
+  if (sign >= 0 && mpfr_cmp_d(x(), 0.5) == 0 && !mpfr_nan_p(x()))
+    return true;
+  return sign <= 0 && mpfr_cmp_d(x(), -0.5) == 0 && !mpfr_nan_p(x());
+}
+
+int VarFloatRef::getILogB() const {
+  if (mpfr_zero_p(x()) || mpfr_nan_p(x()))
+    return INT_MIN;
+  if (mpfr_inf_p(x()))
+    return INT_MAX;
+  const mpfr_exp_t e = mpfr_get_exp(x()) - 1;
+  return e < INT_MIN ? INT_MIN : (e > INT_MAX ? INT_MAX : static_cast<int>(e));
+}
+
+int VarFloatRef::fracLength() const {
+  if (!mpfr_regular_p(x()))
+    return 0;
+  return static_cast<int>(mpfr_get_prec(x()) - mpfr_get_exp(x()));
+}
+
+void VarFloatRef::restrictRegular(int wE, int flags, bool extended) {
+  if (!mpfr_regular_p(x()) || (flags & 3) == 0)
+    return;
+  LOOM_ASSERT_MSG(wE >= 1, "Exponent width must be at least 1.");
+  if (wE > 62)
+    return; // wider than MPFR's own exponent range: nothing to clamp
+  const long h = 1l << (wE - 1);
+  const long emin = extended ? 1 - h : 2 - h;
+  const long emax = extended ? h : h - 1;
+  const long e = static_cast<long>(mpfr_get_exp(x())) - 1; // x = 1.f * 2^e
+  const int sign = mpfr_signbit(x()) ? -1 : 1;
+  if ((flags & 1) != 0 && e < emin)
+    mpfr_set_zero(x(), sign);
+  else if ((flags & 2) != 0 && e > emax)
+    mpfr_set_inf(x(), sign);
 }
 
 } // namespace simulation

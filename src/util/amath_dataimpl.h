@@ -9,6 +9,8 @@
 
 #include <gmp.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 // References through which generated simulation models read, compute and write every
@@ -206,6 +208,414 @@ private:
   static void checkDivisor(const FixedRef& b) {
     LOOM_ASSERT_MSG(mpz_sgn(*b.value) != 0, "Division by zero in fixed-point simulation.");
   }
+};
+
+class SingleRef;
+class DoubleRef;
+class VarFloatRef;
+
+// Native IEEE single and double variables. They compute with the host's FPU and math library;
+// only read and write go through the port codecs IEEE_Single and IEEE_Double.
+class LOOM_UTIL_API DoubleRef : public VariableRef {
+public:
+  DoubleRef(VarType* vType, util::TempVarAllocator& alloc);
+
+  void bind(double& storage) { value = &storage; }
+  void bind(DoubleRef& other) { value = other.value; }
+  void bindReset() {
+    value = own;
+    io = nullptr;
+  }
+  double& getRef() const { return *value; }
+  void read() { *value = IEEE_Double(*io).mValue; }
+  void write() { IEEE_Double(*value).Set(*io); }
+
+  void push() { *allocator->getStackDouble()->pushSlot() = *value; }
+  int pop(bool discard);
+  int bindStack(int depth);
+
+  // Bit 0 of flags flushes a subnormal to a zero of the same sign; nothing else applies.
+  void restrictRegular(int wE, int flags, bool extended);
+
+  bool isEqual(const DoubleRef& a) const { return *value == *a.value; }
+  bool lessThan(const DoubleRef& a) const { return *value < *a.value; }
+  bool lessEqual(const DoubleRef& a) const { return *value <= *a.value; }
+  bool greaterThan(const DoubleRef& a) const { return *value > *a.value; }
+  bool greaterEqual(const DoubleRef& a) const { return *value >= *a.value; }
+  bool isZero() const { return *value == 0.0; }
+  bool isInf() const { return std::isinf(*value); }
+  bool isNaN() const { return std::isnan(*value); }
+  int getSgn() const { return *value < 0.0 ? -1 : (*value > 0.0 ? 1 : 0); }
+  bool getSignBit() const { return std::signbit(*value); }
+  int getILogB() const { return std::ilogb(*value); }
+  // The value becomes the fraction of src (magnitude in [0.5, 1), or 0); returns the exponent.
+  int setFracExp(const DoubleRef& src) {
+    int e = 0;
+    *value = std::frexp(*src.value, &e);
+    return e;
+  }
+
+  int setValue(const DoubleRef& a) {
+    *value = *a.value;
+    return 0;
+  }
+  inline int setValue(const SingleRef& a); // exact widening
+  void setZero() { *value = 0.0; }
+  void setOne() { *value = 1.0; }
+  void setPi() { *value = 3.141592653589793; }
+  void setNaN() { *value = std::numeric_limits<double>::quiet_NaN(); }
+  void setInf(bool negative) {
+    *value = negative ? -std::numeric_limits<double>::infinity()
+                      : std::numeric_limits<double>::infinity();
+  }
+  void setAdd(const DoubleRef& a, const DoubleRef& b) { *value = *a.value + *b.value; }
+  void setSub(const DoubleRef& a, const DoubleRef& b) { *value = *a.value - *b.value; }
+  void setMult(const DoubleRef& a, const DoubleRef& b) { *value = *a.value * *b.value; }
+  void setDiv(const DoubleRef& a, const DoubleRef& b) { *value = *a.value / *b.value; }
+  void setRecip(const DoubleRef& a) { *value = 1.0 / *a.value; }
+  void setNeg(const DoubleRef& a) { *value = -*a.value; }
+  void setAbs(const DoubleRef& a) { *value = std::fabs(*a.value); }
+  void setSqrt(const DoubleRef& a) { *value = std::sqrt(*a.value); }
+  void setCbrt(const DoubleRef& a) { *value = std::cbrt(*a.value); }
+  void setExp(const DoubleRef& a) { *value = std::exp(*a.value); }
+  void setExp2(const DoubleRef& a) { *value = std::exp2(*a.value); }
+  void setExpm1(const DoubleRef& a) { *value = std::expm1(*a.value); }
+  // 10^x correctly rounded, through MPFR at 53 bits.
+  void setExp10(const DoubleRef& a);
+  void setLog(const DoubleRef& a) { *value = std::log(*a.value); }
+  void setLog2(const DoubleRef& a) { *value = std::log2(*a.value); }
+  void setLog10(const DoubleRef& a) { *value = std::log10(*a.value); }
+  void setLog1p(const DoubleRef& a) { *value = std::log1p(*a.value); }
+  void setSin(const DoubleRef& a) { *value = std::sin(*a.value); }
+  void setCos(const DoubleRef& a) { *value = std::cos(*a.value); }
+  void setTan(const DoubleRef& a) { *value = std::tan(*a.value); }
+  void setCot(const DoubleRef& a) { *value = 1.0 / std::tan(*a.value); }
+  void setASin(const DoubleRef& a) { *value = std::asin(*a.value); }
+  void setACos(const DoubleRef& a) { *value = std::acos(*a.value); }
+  void setATan(const DoubleRef& a) { *value = std::atan(*a.value); }
+  void setATan2(const DoubleRef& a, const DoubleRef& b) { *value = std::atan2(*a.value, *b.value); }
+  // Correctly rounded, through MPFR at 53 bits.
+  void setHypot(const DoubleRef& a, const DoubleRef& b);
+  void setPow(const DoubleRef& a, const DoubleRef& b) { *value = std::pow(*a.value, *b.value); }
+  void setDim(const DoubleRef& a, const DoubleRef& b) { *value = std::fdim(*a.value, *b.value); }
+  // a - t * b with t = a / b truncated: the result has the sign of a.
+  void setMod(const DoubleRef& a, const DoubleRef& b) {
+    double t = *a.value / *b.value;
+    t = t >= 0 ? std::floor(t) : std::ceil(t);
+    *value = *a.value - t * *b.value;
+  }
+  void setFrac(const DoubleRef& a) { *value = std::fmod(*a.value, 1.0); }
+  void setFloor(const DoubleRef& a) { *value = std::floor(*a.value); }
+  void setCeil(const DoubleRef& a) { *value = std::ceil(*a.value); }
+  void setTrunc(const DoubleRef& a) { *value = std::trunc(*a.value); }
+  void setRint(const DoubleRef& a) { *value = std::rint(*a.value); }
+  void setRound(const DoubleRef& a) { *value = std::round(*a.value); }
+  void setLdExp(const DoubleRef& a, int n) { *value = std::ldexp(*a.value, n); }
+  void setScaleDouble(const DoubleRef& a, double s) { *value = s * *a.value; }
+
+  double* value;
+  double* own;
+  util::TempVarAllocator* allocator;
+};
+
+class LOOM_UTIL_API SingleRef : public VariableRef {
+public:
+  SingleRef(VarType* vType, util::TempVarAllocator& alloc);
+
+  void bind(float& storage) { value = &storage; }
+  void bind(SingleRef& other) { value = other.value; }
+  void bindReset() {
+    value = own;
+    io = nullptr;
+  }
+  float& getRef() const { return *value; }
+  void read() { *value = IEEE_Single(*io).mValue; }
+  void write() { IEEE_Single(*value).Set(*io); }
+
+  void push() { *allocator->getStackSingle()->pushSlot() = *value; }
+  int pop(bool discard);
+  int bindStack(int depth);
+
+  void restrictRegular(int wE, int flags, bool extended);
+  // While IEEE_Single::subnormalsToZero is set, a value below FLT_MIN in magnitude becomes a
+  // zero of its sign.
+  void flushSubnormalsToZero() {
+    if (IEEE_Single::subnormalsToZero && std::fabs(*value) < 1.17549435e-38f)
+      *value *= 0.0f;
+  }
+
+  bool isEqual(const SingleRef& a) const { return *value == *a.value; }
+  bool lessThan(const SingleRef& a) const { return *value < *a.value; }
+  bool lessEqual(const SingleRef& a) const { return *value <= *a.value; }
+  bool greaterThan(const SingleRef& a) const { return *value > *a.value; }
+  bool greaterEqual(const SingleRef& a) const { return *value >= *a.value; }
+  bool isZero() const { return *value == 0.0f; }
+  bool isInf() const { return std::isinf(*value); }
+  bool isNaN() const { return std::isnan(*value); }
+  int getSgn() const { return *value < 0.0f ? -1 : (*value > 0.0f ? 1 : 0); }
+  bool getSignBit() const { return std::signbit(*value); }
+  int getILogB() const { return std::ilogb(*value); }
+  int setFracExp(const SingleRef& src) {
+    int e = 0;
+    *value = static_cast<float>(std::frexp(static_cast<double>(*src.value), &e));
+    return e;
+  }
+
+  int setValue(const SingleRef& a) {
+    *value = *a.value;
+    return 0;
+  }
+  // Narrowed by the current rounding mode.
+  int setValue(const DoubleRef& a) {
+    *value = static_cast<float>(*a.value);
+    return 0;
+  }
+  void setZero() { *value = 0.0f; }
+  void setOne() { *value = 1.0f; }
+  void setPi() { *value = 3.14159274f; }
+  void setNaN() { *value = std::numeric_limits<float>::quiet_NaN(); }
+  void setInf(bool negative) {
+    *value =
+        negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+  }
+  void setAdd(const SingleRef& a, const SingleRef& b) { *value = *a.value + *b.value; }
+  void setSub(const SingleRef& a, const SingleRef& b) { *value = *a.value - *b.value; }
+  void setMult(const SingleRef& a, const SingleRef& b) { *value = *a.value * *b.value; }
+  void setDiv(const SingleRef& a, const SingleRef& b) { *value = *a.value / *b.value; }
+  void setRecip(const SingleRef& a) { *value = 1.0f / *a.value; }
+  void setNeg(const SingleRef& a) { *value = -*a.value; }
+  // x < 0 ? -x : x, so -0 and NaN keep their sign.
+  void setAbs(const SingleRef& a) { *value = *a.value < 0.0f ? -*a.value : *a.value; }
+  void setSqrt(const SingleRef& a) { *value = sqrtf(*a.value); }
+  void setCbrt(const SingleRef& a) { *value = cbrtf(*a.value); }
+  void setExp(const SingleRef& a) { *value = expf(*a.value); }
+  void setExp2(const SingleRef& a) { *value = exp2f(*a.value); }
+  void setExpm1(const SingleRef& a) { *value = expm1f(*a.value); }
+  void setExp10(const SingleRef& a) {
+    *value = static_cast<float>(std::exp(std::log(10.0) * static_cast<double>(*a.value)));
+  }
+  void setLog(const SingleRef& a) { *value = logf(*a.value); }
+  void setLog2(const SingleRef& a) { *value = log2f(*a.value); }
+  void setLog10(const SingleRef& a) { *value = log10f(*a.value); }
+  void setLog1p(const SingleRef& a) { *value = log1pf(*a.value); }
+  void setSin(const SingleRef& a) { *value = sinf(*a.value); }
+  void setCos(const SingleRef& a) { *value = cosf(*a.value); }
+  void setTan(const SingleRef& a) { *value = tanf(*a.value); }
+  void setCot(const SingleRef& a) { *value = 1.0f / tanf(*a.value); }
+  void setASin(const SingleRef& a) { *value = asinf(*a.value); }
+  void setACos(const SingleRef& a) { *value = acosf(*a.value); }
+  void setATan(const SingleRef& a) { *value = atanf(*a.value); }
+  void setATan2(const SingleRef& a, const SingleRef& b) { *value = atan2f(*a.value, *b.value); }
+  void setHypot(const SingleRef& a, const SingleRef& b) {
+    *value = static_cast<float>(
+        std::hypot(static_cast<double>(*a.value), static_cast<double>(*b.value)));
+  }
+  void setPow(const SingleRef& a, const SingleRef& b) { *value = powf(*a.value, *b.value); }
+  void setDim(const SingleRef& a, const SingleRef& b) { *value = fdimf(*a.value, *b.value); }
+  void setMod(const SingleRef& a, const SingleRef& b) {
+    float t = *a.value / *b.value;
+    t = t >= 0 ? floorf(t) : ceilf(t);
+    *value = *a.value - t * *b.value;
+  }
+  void setFrac(const SingleRef& a) { *value = fmodf(*a.value, 1.0f); }
+  void setFloor(const SingleRef& a) { *value = floorf(*a.value); }
+  void setCeil(const SingleRef& a) { *value = ceilf(*a.value); }
+  void setTrunc(const SingleRef& a) { *value = truncf(*a.value); }
+  void setRint(const SingleRef& a) { *value = rintf(*a.value); }
+  void setRound(const SingleRef& a) { *value = roundf(*a.value); }
+  void setLdExp(const SingleRef& a, int n) {
+    *value = static_cast<float>(std::ldexp(static_cast<double>(*a.value), n));
+  }
+  void setScaleDouble(const SingleRef& a, double s) {
+    *value = static_cast<float>(static_cast<double>(*a.value) * s);
+  }
+
+  float* value;
+  float* own;
+  util::TempVarAllocator* allocator;
+};
+
+inline int DoubleRef::setValue(const SingleRef& a) {
+  *value = static_cast<double>(*a.value);
+  return 0;
+}
+
+// Converts between MPFR values and the bit patterns of float ports. The default packer
+// handles any format of wE (1..30) exponent and wF (>= 1) fraction bits laid out as IEEE
+// does: fraction in bits 0..wF-1, biased exponent above it, sign on top. Written NaNs have
+// sign and exponent all ones and fraction 3. Values must have precision wF + 1.
+//
+// The three packers are stateless; references share the one object of each kind.
+class LOOM_UTIL_API VarFloatPacker {
+public:
+  constexpr VarFloatPacker() noexcept = default;
+  virtual void packBits(mpfr_t x, WideTypedFormat* port) = 0;
+  virtual void unpackBits(mpfr_t x, WideTypedFormat* port) = 0;
+
+  // Sets this switch and those of IEEE_Single and IEEE_Double: while on (the default),
+  // subnormals are packed and unpacked as signed zeros.
+  static void flushSubnormalsToZero(bool on);
+
+protected:
+  ~VarFloatPacker() = default;
+  static bool subnormalsToZero;
+};
+
+class LOOM_UTIL_API VarFloatPackerDefault : public VarFloatPacker {
+public:
+  constexpr VarFloatPackerDefault() noexcept = default;
+  void packBits(mpfr_t x, WideTypedFormat* port) override;
+  void unpackBits(mpfr_t x, WideTypedFormat* port) override;
+  void packBits(mpfr_t x, int wE, int wF, mpz_t& out);
+  void unpackBits(mpfr_t x, int wE, int wF, const mpz_t& in);
+
+  static VarFloatPackerDefault instance;
+};
+
+// IEEE single ports through IEEE_Single (the value passes through double, then float).
+class LOOM_UTIL_API VFPackerSingle : public VarFloatPacker {
+public:
+  constexpr VFPackerSingle() noexcept = default;
+  void packBits(mpfr_t x, WideTypedFormat* port) override;
+  void unpackBits(mpfr_t x, WideTypedFormat* port) override;
+
+  static VFPackerSingle instance;
+};
+
+// IEEE double ports through IEEE_Double.
+class LOOM_UTIL_API VFPackerDouble : public VarFloatPacker {
+public:
+  constexpr VFPackerDouble() noexcept = default;
+  void packBits(mpfr_t x, WideTypedFormat* port) override;
+  void unpackBits(mpfr_t x, WideTypedFormat* port) override;
+
+  static VFPackerDouble instance;
+};
+
+// A float variable of any format, held as an MPFR value of precision wF + 1: every
+// operation rounds once, to the format's significand. The exponent is clamped only where the
+// generated code asks for it (restrictRegular). Ports hold the packed bit pattern.
+class LOOM_UTIL_API VarFloatRef : public VariableRef {
+public:
+  VarFloatRef(VarType* type, util::TempVarAllocator& alloc);
+
+  void bind(MPFR* storage) { value = storage; }
+  void bind(VarFloatRef& other) { value = other.value; }
+  void bindReset() {
+    value = own;
+    io = nullptr;
+  }
+  MPFR& getRef() const { return *value; }
+  void read() { packer->unpackBits(value->mValue, io); }
+  void write() { packer->packBits(value->mValue, io); }
+
+  void push() { stackHandler->push(*value); }
+  int pop(bool discard);
+  // Copies the stack entry at depth (0 is the top) into the value; -1 when there is none.
+  // The reference stays bound where it was.
+  int bindStack(int depth);
+
+  int setValue(const VarFloatRef& a) {
+    mpfr_set(x(), a.x(), MPFR_RNDN);
+    return 0;
+  }
+  void setZero(bool negative) { mpfr_set_zero(x(), negative ? -1 : 1); }
+  void setInf(bool negative) { mpfr_set_inf(x(), negative ? -1 : 1); }
+  void setNaN() { mpfr_set_nan(x()); }
+  void setOne() { mpfr_set_d(x(), 1.0, MPFR_RNDN); }
+  void setPi() { mpfr_const_pi(x(), MPFR_RNDN); }
+  void setAdd(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_add(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setSub(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_sub(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setMult(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_mul(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setDiv(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_div(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setDim(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_dim(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setHypot(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_hypot(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setATan2(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_atan2(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setPow(const VarFloatRef& a, const VarFloatRef& b) {
+    mpfr_pow(x(), a.x(), b.x(), MPFR_RNDN);
+  }
+  void setPown(const VarFloatRef& a, int n) { mpfr_pow_si(x(), a.x(), n, MPFR_RNDN); }
+  void setLdExp(const VarFloatRef& a, int n) { mpfr_mul_2si(x(), a.x(), n, MPFR_RNDN); }
+  void setScaleDouble(const VarFloatRef& a, double s) { mpfr_mul_d(x(), a.x(), s, MPFR_RNDN); }
+  void setRecip(const VarFloatRef& a) { mpfr_ui_div(x(), 1, a.x(), MPFR_RNDN); }
+  void setRecipSqrt(const VarFloatRef& a) { mpfr_rec_sqrt(x(), a.x(), MPFR_RNDN); }
+  void setSqrt(const VarFloatRef& a) { mpfr_sqrt(x(), a.x(), MPFR_RNDN); }
+  void setCbrt(const VarFloatRef& a) { mpfr_cbrt(x(), a.x(), MPFR_RNDN); }
+  void setExp(const VarFloatRef& a) { mpfr_exp(x(), a.x(), MPFR_RNDN); }
+  void setExp2(const VarFloatRef& a) { mpfr_exp2(x(), a.x(), MPFR_RNDN); }
+  void setExp10(const VarFloatRef& a) { mpfr_exp10(x(), a.x(), MPFR_RNDN); }
+  void setExpm1(const VarFloatRef& a) { mpfr_expm1(x(), a.x(), MPFR_RNDN); }
+  void setLog(const VarFloatRef& a) { mpfr_log(x(), a.x(), MPFR_RNDN); }
+  void setLog2(const VarFloatRef& a) { mpfr_log2(x(), a.x(), MPFR_RNDN); }
+  void setLog10(const VarFloatRef& a) { mpfr_log10(x(), a.x(), MPFR_RNDN); }
+  void setLog1p(const VarFloatRef& a) { mpfr_log1p(x(), a.x(), MPFR_RNDN); }
+  void setSin(const VarFloatRef& a) { mpfr_sin(x(), a.x(), MPFR_RNDN); }
+  void setCos(const VarFloatRef& a) { mpfr_cos(x(), a.x(), MPFR_RNDN); }
+  void setTan(const VarFloatRef& a) { mpfr_tan(x(), a.x(), MPFR_RNDN); }
+  void setCot(const VarFloatRef& a) { mpfr_cot(x(), a.x(), MPFR_RNDN); }
+  void setASin(const VarFloatRef& a) { mpfr_asin(x(), a.x(), MPFR_RNDN); }
+  void setACos(const VarFloatRef& a) { mpfr_acos(x(), a.x(), MPFR_RNDN); }
+  void setATan(const VarFloatRef& a) { mpfr_atan(x(), a.x(), MPFR_RNDN); }
+  void setNeg(const VarFloatRef& a) { mpfr_neg(x(), a.x(), MPFR_RNDN); }
+  // |a|, with the sign forced positive also for NaN.
+  void setAbs(const VarFloatRef& a) { mpfr_setsign(x(), a.x(), 0, MPFR_RNDN); }
+  void setFrac(const VarFloatRef& a) { mpfr_frac(x(), a.x(), MPFR_RNDN); }
+  void setRint(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDN); }
+  void setRound(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDNA); }
+  void setTrunc(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDZ); }
+  void setCeil(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDU); }
+  void setFloor(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDD); }
+  // a - trunc(a / b) * b, the quotient and product rounded at a's precision.
+  void setMod(const VarFloatRef& a, const VarFloatRef& b);
+  // The value becomes a / 2^e with magnitude in [0.5, 1); returns e. Zero, NaN and infinity
+  // are copied and give 0.
+  int setFracExp(const VarFloatRef& a);
+
+  bool isEqual(const VarFloatRef& a) const { return mpfr_equal_p(x(), a.x()) != 0; }
+  bool lessThan(const VarFloatRef& a) const { return mpfr_less_p(x(), a.x()) != 0; }
+  bool lessEqual(const VarFloatRef& a) const { return mpfr_lessequal_p(x(), a.x()) != 0; }
+  bool greaterThan(const VarFloatRef& a) const { return mpfr_greater_p(x(), a.x()) != 0; }
+  bool greaterEqual(const VarFloatRef& a) const { return mpfr_greaterequal_p(x(), a.x()) != 0; }
+  bool isZero() const { return mpfr_zero_p(x()) != 0; }
+  // Value +1/2 (sign >= 0) or -1/2 (sign <= 0). NaN is neither, but still raises MPFR's
+  // range-error flag as every comparison of a NaN does.
+  bool isHalf(int sign) const;
+  bool isInf() const { return mpfr_inf_p(x()) != 0; }
+  bool isNaN() const { return mpfr_nan_p(x()) != 0; }
+  // MPFR's sign test: zeros and NaN give 0, and NaN raises the range-error flag.
+  int getSgn() const { return mpfr_sgn(x()); }
+  bool getSignBit() const { return mpfr_signbit(x()) != 0; }
+  // floor(log2 |x|); INT_MIN for zero and NaN, INT_MAX for infinities.
+  int getILogB() const;
+  // Significand bits below the binary point (precision - exponent); 0 for zero, NaN, infinity.
+  int fracLength() const;
+  // Clamps a regular value to the exponent range of a wE-bit field: bit 0 of flags flushes
+  // values below it to signed zero, bit 1 turns values above it into signed infinity. With
+  // `extended`, one more exponent is allowed at each end.
+  void restrictRegular(int wE, int flags, bool extended);
+
+  MPFR* value;
+  MPFR* own;
+  util::TempVarAllocator* allocator;
+  VarFloatPacker* packer;
+  util::VarFloatStackHandler* stackHandler;
+
+private:
+  mpfr_ptr x() const { return value->mValue; }
 };
 
 } // namespace simulation
