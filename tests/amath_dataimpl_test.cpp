@@ -365,6 +365,51 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
   mp_set_memory_functions(nullptr, nullptr, nullptr);
 }
 
+// Float ports of four formats read, computed on and written every step, with flushing off so
+// that subnormal rounding runs too: nothing is allocated after the first step.
+TEST(SteadyState, VarFloatPortsPackAndUnpackWithoutAllocating) {
+  VarFloatPacker::flushSubnormalsToZero(false);
+  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
+  {
+    VarFloatType formats[] = {{"half", 5, 10, true},
+                              {"single", 8, 23, true},
+                              {"double", 11, 52, true},
+                              {"quad", 15, 112, true}};
+    util::TempVarAllocator alloc;
+    WideTypedFormatVector ports(8);
+    for (int i = 0; i < 4; ++i) {
+      ports[2 * i].setVarType(&formats[i]);
+      ports[2 * i + 1].setVarType(&formats[i]);
+    }
+    long perStep[4] = {};
+    for (int step = 0; step < 4; ++step) {
+      const long before = gAllocations;
+      for (int i = 0; i < 4; ++i) {
+        VarFloatRef in(&formats[i], alloc), out(&formats[i], alloc);
+        in.bindIO(ports[2 * i]);
+        mpfr_set_d(in.getRef().mValue, -1.0 / 3.0, MPFR_RNDN);
+        in.write();
+        in.read();
+        out.bindIO(ports[2 * i + 1]);
+        out.setLdExp(in, -(1 << (4 + 2 * i)) - 3); // deep in the subnormal range
+        out.write();
+        out.read();
+        out.setMod(in, in);
+        out.setNaN();
+        out.write();
+      }
+      alloc.resetAvailability();
+      perStep[step] = gAllocations - before;
+    }
+    EXPECT_GT(perStep[0], 0);
+    EXPECT_EQ(perStep[1], 0);
+    EXPECT_EQ(perStep[2], 0);
+    EXPECT_EQ(perStep[3], 0);
+  }
+  mp_set_memory_functions(nullptr, nullptr, nullptr);
+  VarFloatPacker::flushSubnormalsToZero(true);
+}
+
 TEST(VariableRefError, WritesTheLimitIntoTheBoundPort) {
   WideTypedFormatVector ports(1);
   VariableRef ref;

@@ -302,14 +302,20 @@ void VarFloatPackerDefault::packBits(mpfr_t x, int wE, int wF, mpz_t& out) {
   if (mpfr_inf_p(x)) {
     orField(out, allOnes, fractionBits);
   } else if (!mpfr_zero_p(x)) {
-    // x = m * 2^e with |m| of exactly wF + 1 bits, so |x| = 1.f * 2^(e + wF).
+    // x = m * 2^e with |m| of exactly wF + 1 bits, so |x| = 1.f * 2^(e + wF). The
+    // significand is read straight from MPFR's limbs through a read-only integer view, which
+    // allocates nothing (mpfr_get_z_2exp resizes its target on every call).
     const mpfr_prec_t precision = mpfr_get_prec(x);
     LOOM_ASSERT_MSG(precision <= wF + 1, "Float value is wider than the port format.");
-    mpfr_exp_t e = mpfr_get_z_2exp(out, x);
+    const mp_size_t limbCount = (precision + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+    mpz_t significand;
+    mpz_roinit_n(significand, static_cast<const mp_limb_t*>(mpfr_custom_get_significand(x)),
+                 limbCount);
+    mpz_fdiv_q_2exp(out, significand,
+                    static_cast<mp_bitcnt_t>(limbCount * GMP_NUMB_BITS - precision));
     const mp_bitcnt_t widen = static_cast<mp_bitcnt_t>(wF + 1 - precision);
     mpz_mul_2exp(out, out, widen);
-    e -= static_cast<mpfr_exp_t>(widen);
-    mpz_abs(out, out);
+    const mpfr_exp_t e = mpfr_get_exp(x) - precision - static_cast<mpfr_exp_t>(widen);
     const mpfr_exp_t biased = bias + e + wF;
     if (biased >= static_cast<mpfr_exp_t>(allOnes)) {
       mpz_set_ui(out, 0); // overflow: infinity
