@@ -1,5 +1,6 @@
 // FixedRef binary operations against the same GMP call on the same mpz_t storage, for
-// 1-limb and 4-limb operands. Prints medians and the ratio reference / direct GMP call.
+// 1-limb and 4-limb operands, and array element binding followed by an addition against
+// the addition alone. Prints medians and the ratios.
 #include "bench_ratio.h"
 
 #include "util/amath_dataimpl.h"
@@ -61,6 +62,27 @@ FIXED_PAIR(setDim, o.d.setDim(o.b, o.a),
                                                  : mpz_set_ui(*o.d.value, 0)))
 FIXED_PAIR(setAddInt, o.d.setAdd(o.a, -77), mpz_sub_ui(*o.d.value, *o.a.value, 77))
 FIXED_PAIR(setLdExp, o.d.setLdExp(o.a, -13), mpz_fdiv_q_2exp(*o.d.value, *o.a.value, 13))
+
+// Binding an array element before each operation costs one multiply-add beyond the operation.
+void ElementBindAndAdd_library(benchmark::State& state) {
+  Operands o(static_cast<int>(state.range(0)));
+  FixedRef::Array2D array(&WideFixedType::legacy, 16, 16);
+  unsigned row = 0, col = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kOps; ++i) {
+      array.bindElem(o.d, row, col);
+      o.d.setAdd(o.a, o.b);
+      col = (col + 7) & 15u;
+      row = (row + (col == 0)) & 15u;
+    }
+    benchmark::ClobberMemory();
+  }
+}
+void ElementBindAndAdd_baseline(benchmark::State& state) {
+  run(state, [](Operands& o) { o.d.setAdd(o.a, o.b); });
+}
+BENCHMARK(ElementBindAndAdd_library)->Arg(1)->Arg(4);
+BENCHMARK(ElementBindAndAdd_baseline)->Arg(1)->Arg(4);
 
 } // namespace
 

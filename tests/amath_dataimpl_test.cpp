@@ -987,3 +987,254 @@ TEST_F(VarFloatRefs, RestrictRegularClampsBothEdges) {
 }
 
 } // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Conversions between kinds (the bulk is checked against gmpy2 in tests/oracle)
+
+class CrossKind : public ::testing::Test {
+protected:
+  CrossKind()
+      : quad("quad", 15, 112, true), fixed(&WideFixedType::legacy, alloc),
+        d(&SysDoubleType::builtIn, alloc), s(&SysSingleType::builtIn, alloc), v(&quad, alloc) {}
+  VarFloatType quad;
+  util::TempVarAllocator alloc;
+  FixedRef fixed;
+  DoubleRef d;
+  SingleRef s;
+  VarFloatRef v;
+};
+
+TEST_F(CrossKind, IntoFixedReportsSpecialsByStatus) {
+  d.getRef() = 2.5;
+  EXPECT_EQ(fixed.setValue(d), 0);
+  EXPECT_TRUE(fixed.isEqual(3));
+  d.getRef() = std::ldexp(-1.0, 80);
+  EXPECT_EQ(fixed.setValue(d), 0);
+  EXPECT_EQ(fixed.toString(16), "-100000000000000000000");
+  d.getRef() = INFINITY;
+  EXPECT_EQ(fixed.setValue(d), 1);
+  EXPECT_EQ(fixed.toString(16), "-100000000000000000000"); // unchanged
+  d.getRef() = -INFINITY;
+  EXPECT_EQ(fixed.setValue(d), -1);
+  d.getRef() = -NAN;
+  EXPECT_EQ(fixed.setValue(d), 1);
+  s.getRef() = -INFINITY;
+  EXPECT_EQ(fixed.setValue(s), -1);
+  s.getRef() = -2.5f;
+  EXPECT_EQ(fixed.setValue(s), 0);
+  EXPECT_TRUE(fixed.isEqual(-3));
+
+  mpfr_set_d(v.getRef().mValue, 2.5, MPFR_RNDN);
+  EXPECT_EQ(fixed.setValue(v), 0);
+  EXPECT_TRUE(fixed.isEqual(2));
+  v.setInf(true);
+  EXPECT_EQ(fixed.setValue(v), -1);
+  v.setNaN();
+  EXPECT_EQ(fixed.setValue(v), 0);
+  mpfr_clear_erangeflag();
+  // A huge exponent is refused rather than asked of GMP.
+  mpfr_set_ui_2exp(v.getRef().mValue, 1, mpfr_exp_t(1) << 25, MPFR_RNDN);
+  EXPECT_EXIT(fixed.setValue(v), ExitedWithCode(100), HasSubstr("too large for a fixed-point"));
+  mpfr_set_ui_2exp(v.getRef().mValue, 3, 1000, MPFR_RNDN);
+  EXPECT_EQ(fixed.setValue(v), 0);
+  EXPECT_EQ(mpz_sizeinbase(fixed.getRef(), 2), 1002u);
+}
+
+TEST_F(CrossKind, IntoNativeFloatsTruncateFixedAndRoundVarFloats) {
+  mpz_set_ui(fixed.getRef(), 1);
+  mpz_mul_2exp(fixed.getRef(), fixed.getRef(), 53);
+  mpz_add_ui(fixed.getRef(), fixed.getRef(), 1);
+  d.setValue(fixed);
+  EXPECT_EQ(d.getRef(), std::ldexp(1.0, 53));
+  mpz_set_si(fixed.getRef(), 16777217);
+  s.setValue(fixed);
+  EXPECT_EQ(s.getRef(), 16777216.0f);
+
+  // 1 + 2^-60 at 113 bits: nearest double is 1; negative zero, NaN and infinities pass.
+  mpfr_set_ui_2exp(v.getRef().mValue, 1, -60, MPFR_RNDN);
+  mpfr_add_ui(v.getRef().mValue, v.getRef().mValue, 1, MPFR_RNDN);
+  d.setValue(v);
+  EXPECT_EQ(d.getRef(), 1.0);
+  mpfr_set_ui_2exp(v.getRef().mValue, 3, 200, MPFR_RNDN);
+  s.setValue(v);
+  EXPECT_EQ(s.getRef(), INFINITY);
+  v.setZero(true);
+  d.setValue(v);
+  EXPECT_TRUE(std::signbit(d.getRef()) && d.getRef() == 0.0);
+  v.setNaN();
+  s.setValue(v);
+  EXPECT_TRUE(std::isnan(s.getRef()));
+  v.setInf(true);
+  d.setValue(v);
+  EXPECT_EQ(d.getRef(), -INFINITY);
+
+  // And back: values of every special kind arrive in a var-float unchanged.
+  d.getRef() = -0.0;
+  v.setValue(d);
+  EXPECT_TRUE(v.isZero() && v.getSignBit());
+  s.getRef() = std::numeric_limits<float>::denorm_min();
+  v.setValue(s);
+  EXPECT_EQ(mpfr_cmp_d(v.getRef().mValue, std::ldexp(1.0, -149)), 0);
+  d.getRef() = std::numeric_limits<double>::max();
+  v.setValue(d);
+  EXPECT_EQ(mpfr_get_d(v.getRef().mValue, MPFR_RNDN), std::numeric_limits<double>::max());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Arrays and vectors
+
+TEST(RefArrays, BindRowMajorAndStartAtZero) {
+  util::TempVarAllocator alloc;
+  FixedRef::Array2D fixedArray(&WideFixedType::legacy, 3, 4);
+  ASSERT_EQ(fixedArray.elements.size(), 12u);
+  FixedRef f(&WideFixedType::legacy, alloc);
+  fixedArray.bindElem(f, 2, 3);
+  EXPECT_EQ(f.value, &fixedArray.elements[11].mValue);
+  f.setValue(7);
+  fixedArray.bindElem(f, 1, 0);
+  EXPECT_EQ(f.value, &fixedArray.elements[4].mValue);
+  EXPECT_TRUE(f.isZero());
+
+  DoubleRef::Array2D doubles(&SysDoubleType::builtIn, 3, 4);
+  DoubleRef d(&SysDoubleType::builtIn, alloc);
+  doubles.setElem(0, 1, 2.5);
+  doubles.getElem(d, 0, 1);
+  EXPECT_EQ(d.getRef(), 2.5);
+  EXPECT_EQ(d.value, d.own); // getElem copies
+  doubles.bindElem(d, 2, 3);
+  EXPECT_EQ(d.getRef(), 0.0);
+
+  SingleRef::Array2D singles(&SysSingleType::builtIn, 1, 2);
+  SingleRef s(&SysSingleType::builtIn, alloc);
+  singles.setElem(0, 1, 0.1);
+  EXPECT_EQ(singles.elements[1], 0.1f);
+  singles.bindElem(s, 0, 1);
+  EXPECT_EQ(s.getRef(), 0.1f);
+
+  VarFloatType half("half", 5, 10, true);
+  VarFloatRef::Array2D floats(&half, 2, 2);
+  VarFloatRef v(&half, alloc);
+  for (MPFR* e : floats.elements) {
+    EXPECT_EQ(mpfr_get_prec(e->mValue), 11);
+    EXPECT_TRUE(mpfr_zero_p(e->mValue) && !mpfr_signbit(e->mValue));
+  }
+  floats.setElem(1, 0, 0.1);
+  floats.getElem(v, 1, 0);
+  EXPECT_EQ(mpfr_get_d(v.getRef().mValue, MPFR_RNDN), 0.0999755859375); // 0.1 at 11 bits
+  floats.bindElem(v, 1, 1);
+  EXPECT_EQ(v.value, floats.elements[3]);
+}
+
+TEST(RefArrays, RefuseWrongTypesAndShapesBeyond32BitIndexes) {
+  EXPECT_EXIT(FixedRef::Array2D(&SysDoubleType::builtIn, 1, 1), ExitedWithCode(100),
+              HasSubstr("'vType->getImpl() == TR_MPZ'"));
+  EXPECT_EXIT(SingleRef::Array2D(&SysDoubleType::builtIn, 1, 1), ExitedWithCode(100),
+              HasSubstr("'vType->getImpl() == TR_SP'"));
+  EXPECT_EXIT(DoubleRef::Array2D(&WideFixedType::legacy, 1, 1), ExitedWithCode(100),
+              HasSubstr("'vType->getImpl() == TR_DP'"));
+  EXPECT_EXIT(VarFloatRef::Array2D(&WideFixedType::legacy, 1, 1), ExitedWithCode(100),
+              HasSubstr("'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'"));
+  EXPECT_EXIT(DoubleRef::Array2D(&SysDoubleType::builtIn, 65536, 65536), ExitedWithCode(100),
+              HasSubstr("more elements than 32-bit indexing allows"));
+}
+
+TEST(RefArrays, CopiesOwnTheirElementsAndMovesTakeThemOver) {
+  util::TempVarAllocator alloc;
+  FixedRef f(&WideFixedType::legacy, alloc);
+  FixedRef::Array2D a(&WideFixedType::legacy, 2, 2);
+  a.bindElem(f, 1, 1);
+  f.setValue(-9);
+  FixedRef::Array2D copy(a);
+  f.setValue(5); // the copy keeps -9
+  copy.bindElem(f, 1, 1);
+  EXPECT_TRUE(f.isEqual(-9));
+  FixedRef::Array2D moved(std::move(copy));
+  EXPECT_TRUE(copy.elements.empty());
+  moved.bindElem(f, 1, 1);
+  EXPECT_TRUE(f.isEqual(-9));
+  moved = moved;
+  moved = std::move(moved);
+  EXPECT_EQ(moved.elements.size(), 4u);
+  moved = a;
+  moved.bindElem(f, 1, 1);
+  EXPECT_TRUE(f.isEqual(5));
+
+  DoubleRef::Array2D doubles(&SysDoubleType::builtIn, 1, 3);
+  doubles.setElem(0, 2, 4.0);
+  DoubleRef::Array2D other(&SysDoubleType::builtIn, 1, 1);
+  other = std::move(doubles);
+  EXPECT_EQ(other.columns, 3u);
+  EXPECT_EQ(other.elements[2], 4.0);
+  other = std::move(other);
+  EXPECT_EQ(other.elements.size(), 3u);
+}
+
+TEST(RefArrays, VarFloatCopiesAreDeepAndReleaseEachValueOnce) {
+  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
+  const long allocationsBefore = gAllocations;
+  long copied = 0;
+  {
+    VarFloatType half("half", 5, 10, true);
+    VarFloatRef::Array2D a(&half, 3, 4);
+    a.setElem(2, 3, 1.5);
+    VarFloatRef::Array2D copy(a);
+    VarFloatRef::Array2D assigned(&half, 1, 1);
+    assigned = a;
+    assigned = assigned;
+    VarFloatRef::Array2D moved(std::move(copy)); // no moves for this kind: a deep copy
+    ASSERT_EQ(copy.elements.size(), 12u);
+    for (std::size_t i = 0; i < 12; ++i) {
+      EXPECT_NE(copy.elements[i], a.elements[i]);
+      EXPECT_NE(moved.elements[i], a.elements[i]);
+      EXPECT_NE(assigned.elements[i], a.elements[i]);
+    }
+    a.setElem(2, 3, 2.0);
+    EXPECT_EQ(mpfr_get_d(moved.elements[11]->mValue, MPFR_RNDN), 1.5);
+    EXPECT_EQ(mpfr_get_d(assigned.elements[11]->mValue, MPFR_RNDN), 1.5);
+    copied = gAllocations - allocationsBefore;
+  }
+  mp_set_memory_functions(nullptr, nullptr, nullptr);
+  EXPECT_GT(copied, 4 * 12); // every array holds its own values (ASan checks the frees)
+}
+
+TEST(RefVectors, BindWithBoundsChecksAndSeeWholeArrays) {
+  util::TempVarAllocator alloc;
+  DoubleRef d(&SysDoubleType::builtIn, alloc);
+  DoubleRef::VectorRef none;
+  EXPECT_THROW(none.bindElem(d, 0), std::out_of_range);
+
+  std::vector<double> values{1.0, 2.0, 3.0};
+  DoubleRef::VectorRef view(&values);
+  view.bindElem(d, 2);
+  EXPECT_EQ(d.getRef(), 3.0);
+  double* before = d.value;
+  EXPECT_THROW(view.bindElem(d, 3), std::out_of_range);
+  EXPECT_THROW(view.bindElem(d, -1), std::out_of_range);
+  EXPECT_EQ(d.value, before);
+
+  FixedRef::Array2D array(&WideFixedType::legacy, 3, 4);
+  FixedRef::VectorRef all;
+  all.setReference(&array);
+  FixedRef f(&WideFixedType::legacy, alloc);
+  for (int i = 0; i < 12; ++i) {
+    all.bindElem(f, i);
+    f.setValue(i);
+  }
+  array.bindElem(f, 2, 3);
+  EXPECT_TRUE(f.isEqual(11));
+  EXPECT_THROW(all.bindElem(f, 12), std::out_of_range);
+
+  VarFloatType half("half", 5, 10, true);
+  VarFloatRef::Array2D floats(&half, 2, 1);
+  VarFloatRef::VectorRef floatView;
+  floatView.setReference(&floats.elements);
+  VarFloatRef v(&half, alloc);
+  floatView.bindElem(v, 1);
+  EXPECT_EQ(v.value, floats.elements[1]);
+  SingleRef::VectorRef copyOfView = SingleRef::VectorRef();
+  EXPECT_EQ(copyOfView.get(), nullptr);
+}
+
+} // namespace

@@ -8,6 +8,11 @@ namespace simulation {
 
 namespace detail {
 
+void checkArrayShape(unsigned rows, unsigned cols) {
+  LOOM_ASSERT_MSG(static_cast<std::uint64_t>(rows) * cols <= UINT32_MAX,
+                  "Array has more elements than 32-bit indexing allows.");
+}
+
 void checkWidthCode(int widthCode) {
   LOOM_ASSERT_MSG(widthCode != 0, "A width code of 0 describes no format.");
 }
@@ -40,6 +45,21 @@ FixedRef::FixedRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&a
   LOOM_ASSERT(vType != nullptr);
   LOOM_ASSERT(vType->getImpl() == TR_MPZ);
   value = own = alloc.getTempFixed();
+}
+
+int FixedRef::setValue(const VarFloatRef& a) {
+  mpfr_srcptr v = a.x();
+  // An integer of more than 2^24 bits is no hardware value: refused rather than built (MPFR's
+  // exponents reach 2^30 by default, which would ask GMP for 128 MB).
+  LOOM_ASSERT_MSG(!mpfr_regular_p(v) || mpfr_get_exp(v) <= (mpfr_exp_t(1) << 24),
+                  "Float value too large for a fixed-point integer.");
+  mpfr_clear_erangeflag();
+  mpfr_get_z(*value, v, MPFR_RNDN);
+  if (!mpfr_erangeflag_p())
+    return 0;
+  if (mpfr_nan_p(v))
+    return 0;
+  return mpfr_signbit(v) ? -1 : 1;
 }
 
 int FixedRef::bindStack(int depth) {

@@ -10,8 +10,12 @@
 #include <gmp.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 // References through which generated simulation models read, compute and write every
 // variable. A reference points at storage (its own temporary, a port's value, a stack slot,
@@ -51,6 +55,15 @@ inline unsigned long rangeBits(int widthCode) {
 LOOM_UTIL_API void checkWidthCode(int widthCode);
 // port = the lower (direction < 0) or upper limit of the format.
 LOOM_UTIL_API void setLimit(mpz_ptr port, int direction, int widthCode);
+} // namespace detail
+
+class SingleRef;
+class DoubleRef;
+class VarFloatRef;
+
+namespace detail {
+template <typename Ref, typename Element> class RefArray2D;
+template <typename Ref, typename Element> class RefVector;
 } // namespace detail
 
 // A fixed-point variable held as a GMP integer: the value scaled by its binary point. Every
@@ -93,6 +106,12 @@ public:
     mpz_set_si(*value, n);
     return 0;
   }
+  // From a float kind: rounded to the nearest integer. From single and double, halves go
+  // away from zero, and infinities and NaN leave the value alone and return -1 (negative) or
+  // 1. From a var-float, ties go to even; infinities return -1 or 1 and NaN returns 0.
+  inline int setValue(const DoubleRef& a);
+  inline int setValue(const SingleRef& a);
+  int setValue(const VarFloatRef& a);
   void setZero() { mpz_set_ui(*value, 0); }
   void setOne() { mpz_set_ui(*value, 1); }
 
@@ -204,15 +223,14 @@ public:
   mpz_t* own;   // this reference's temporary
   util::TempVarAllocator* allocator;
 
+  using Array2D = detail::RefArray2D<FixedRef, MPZ>;
+  using VectorRef = detail::RefVector<FixedRef, MPZ>;
+
 private:
   static void checkDivisor(const FixedRef& b) {
     LOOM_ASSERT_MSG(mpz_sgn(*b.value) != 0, "Division by zero in fixed-point simulation.");
   }
 };
-
-class SingleRef;
-class DoubleRef;
-class VarFloatRef;
 
 // Native IEEE single and double variables. They compute with the host's FPU and math library;
 // only read and write go through the port codecs IEEE_Single and IEEE_Double.
@@ -260,6 +278,12 @@ public:
     return 0;
   }
   inline int setValue(const SingleRef& a); // exact widening
+  // GMP's conversion, truncating toward zero.
+  int setValue(const FixedRef& a) {
+    *value = mpz_get_d(*a.value);
+    return 0;
+  }
+  inline int setValue(const VarFloatRef& a); // rounded to nearest
   void setZero() { *value = 0.0; }
   void setOne() { *value = 1.0; }
   void setPi() { *value = 3.141592653589793; }
@@ -316,6 +340,9 @@ public:
   double* value;
   double* own;
   util::TempVarAllocator* allocator;
+
+  using Array2D = detail::RefArray2D<DoubleRef, double>;
+  using VectorRef = detail::RefVector<DoubleRef, double>;
 };
 
 class LOOM_UTIL_API SingleRef : public VariableRef {
@@ -370,6 +397,12 @@ public:
     *value = static_cast<float>(*a.value);
     return 0;
   }
+  // GMP's truncating conversion to double, then narrowed.
+  int setValue(const FixedRef& a) {
+    *value = static_cast<float>(mpz_get_d(*a.value));
+    return 0;
+  }
+  inline int setValue(const VarFloatRef& a); // to nearest double, then narrowed
   void setZero() { *value = 0.0f; }
   void setOne() { *value = 1.0f; }
   void setPi() { *value = 3.14159274f; }
@@ -433,6 +466,9 @@ public:
   float* value;
   float* own;
   util::TempVarAllocator* allocator;
+
+  using Array2D = detail::RefArray2D<SingleRef, float>;
+  using VectorRef = detail::RefVector<SingleRef, float>;
 };
 
 inline int DoubleRef::setValue(const SingleRef& a) {
@@ -517,6 +553,19 @@ public:
 
   int setValue(const VarFloatRef& a) {
     mpfr_set(x(), a.x(), MPFR_RNDN);
+    return 0;
+  }
+  // Rounded once to this value's precision, to nearest.
+  int setValue(const DoubleRef& a) {
+    mpfr_set_d(x(), *a.value, MPFR_RNDN);
+    return 0;
+  }
+  int setValue(const SingleRef& a) {
+    mpfr_set_d(x(), static_cast<double>(*a.value), MPFR_RNDN);
+    return 0;
+  }
+  int setValue(const FixedRef& a) {
+    mpfr_set_z(x(), *a.value, MPFR_RNDN);
     return 0;
   }
   void setZero(bool negative) { mpfr_set_zero(x(), negative ? -1 : 1); }
@@ -614,9 +663,215 @@ public:
   VarFloatPacker* packer;
   util::VarFloatStackHandler* stackHandler;
 
+  using Array2D = detail::RefArray2D<VarFloatRef, MPFR*>;
+  using VectorRef = detail::RefVector<VarFloatRef, MPFR*>;
+
 private:
+  friend class FixedRef;
+  friend class DoubleRef;
+  friend class SingleRef;
   mpfr_ptr x() const { return value->mValue; }
 };
+
+// ---------------------------------------------------------------------------------------------
+// Conversions between kinds that need every class complete
+
+inline int FixedRef::setValue(const DoubleRef& a) {
+  const double v = *a.value;
+  if (!std::isfinite(v))
+    return v < 0 ? -1 : 1;
+  mpz_set_d(*value, std::round(v));
+  return 0;
+}
+
+inline int FixedRef::setValue(const SingleRef& a) {
+  const float v = *a.value;
+  if (!std::isfinite(v))
+    return v < 0 ? -1 : 1;
+  mpz_set_d(*value, static_cast<double>(roundf(v)));
+  return 0;
+}
+
+inline int DoubleRef::setValue(const VarFloatRef& a) {
+  *value = mpfr_get_d(a.x(), MPFR_RNDN);
+  return 0;
+}
+
+inline int SingleRef::setValue(const VarFloatRef& a) {
+  *value = static_cast<float>(mpfr_get_d(a.x(), MPFR_RNDN));
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Arrays and vectors of elements, reached by binding a reference to one element at a time
+
+namespace detail {
+
+// What each kind's elements need: a zero element of the type, a copy, release, and binding.
+template <typename Element> struct ArrayElement;
+
+template <> struct ArrayElement<MPZ> {
+  static void checkType(VarType* vType) { LOOM_ASSERT(vType->getImpl() == TR_MPZ); }
+  static int precision(VarType*) { return 0; }
+  static void makeZero(MPZ& e, int) { mpz_init(e.mValue); }
+  static void makeCopy(MPZ& e, const MPZ& from) { mpz_init_set(e.mValue, from.mValue); }
+  static void release(MPZ& e) { mpz_clear(e.mValue); }
+  static void bind(FixedRef& ref, MPZ& e) { ref.value = &e.mValue; }
+};
+
+template <> struct ArrayElement<double> {
+  static void checkType(VarType* vType) { LOOM_ASSERT(vType->getImpl() == TR_DP); }
+  static int precision(VarType*) { return 0; }
+  static void makeZero(double& e, int) { e = 0.0; }
+  static void makeCopy(double& e, double from) { e = from; }
+  static void release(double&) {}
+  static void bind(DoubleRef& ref, double& e) { ref.value = &e; }
+  static void get(DoubleRef& ref, double e) { *ref.value = e; }
+  static void set(double& e, double v) { e = v; }
+};
+
+template <> struct ArrayElement<float> {
+  static void checkType(VarType* vType) { LOOM_ASSERT(vType->getImpl() == TR_SP); }
+  static int precision(VarType*) { return 0; }
+  static void makeZero(float& e, int) { e = 0.0f; }
+  static void makeCopy(float& e, float from) { e = from; }
+  static void release(float&) {}
+  static void bind(SingleRef& ref, float& e) { ref.value = &e; }
+  static void get(SingleRef& ref, float e) { *ref.value = e; }
+  static void set(float& e, double v) { e = static_cast<float>(v); }
+};
+
+// Each element of a var-float array is an MPFR value owned by the array.
+template <> struct ArrayElement<MPFR*> {
+  static void checkType(VarType* vType) {
+    const TypeRepr tRep = vType->getImpl();
+    LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
+  }
+  static int precision(VarType* type) { return static_cast<VarFloatType*>(type)->getWF() + 1; }
+  static void makeZero(MPFR*& e, int precision) {
+    e = new MPFR;
+    mpfr_init2(e->mValue, precision);
+    mpfr_set_zero(e->mValue, 1);
+  }
+  static void makeCopy(MPFR*& e, const MPFR* from) {
+    e = new MPFR;
+    mpfr_init2(e->mValue, mpfr_get_prec(from->mValue));
+    mpfr_set(e->mValue, from->mValue, MPFR_RNDN);
+  }
+  static void release(MPFR*& e) {
+    mpfr_clear(e->mValue);
+    delete e;
+    e = nullptr;
+  }
+  static void bind(VarFloatRef& ref, MPFR* e) { ref.value = e; }
+  static void get(VarFloatRef& ref, const MPFR* e) {
+    mpfr_set(ref.getRef().mValue, e->mValue, MPFR_RNDN);
+  }
+  static void set(MPFR* e, double v) { mpfr_set_d(e->mValue, v, MPFR_RNDN); }
+};
+
+LOOM_UTIL_API void checkArrayShape(unsigned rows, unsigned cols);
+
+// A row-major array of rows x cols elements that owns them. Indexes are 32-bit: the shape is
+// refused when rows x cols does not fit. Copies duplicate every element (var-float values
+// included, with their precision), so no two arrays ever release the same value; moves take
+// the elements over, except for var-float arrays, which copy.
+template <typename Ref, typename Element> class RefArray2D {
+  using Traits = ArrayElement<Element>;
+  static constexpr bool kMovable = !std::is_pointer<Element>::value;
+
+public:
+  RefArray2D(VarType* vType, unsigned rows, unsigned cols) : columns(cols) {
+    LOOM_ASSERT(vType != nullptr);
+    Traits::checkType(vType);
+    checkArrayShape(rows, cols);
+    const int precision = Traits::precision(vType);
+    elements.resize(static_cast<std::uint32_t>(rows * cols));
+    for (Element& e : elements)
+      Traits::makeZero(e, precision);
+  }
+  RefArray2D(const RefArray2D& other) : columns(other.columns) { copyElements(other); }
+  RefArray2D(RefArray2D&& other) noexcept(kMovable) : columns(other.columns) {
+    if constexpr (kMovable)
+      elements.swap(other.elements);
+    else
+      copyElements(other);
+  }
+  RefArray2D& operator=(const RefArray2D& other) {
+    if (this != &other) {
+      releaseElements();
+      columns = other.columns;
+      copyElements(other);
+    }
+    return *this;
+  }
+  RefArray2D& operator=(RefArray2D&& other) noexcept(kMovable) {
+    if constexpr (kMovable) {
+      if (this != &other) {
+        releaseElements();
+        columns = other.columns;
+        elements.swap(other.elements);
+      }
+      return *this;
+    } else {
+      return *this = static_cast<const RefArray2D&>(other);
+    }
+  }
+  ~RefArray2D() { releaseElements(); }
+
+  // One multiply-add; the caller keeps row and col within the shape.
+  void bindElem(Ref& ref, unsigned row, unsigned col) {
+    Traits::bind(ref, elements[index(row, col)]);
+  }
+  // Float kinds only: copy the element into ref's storage / set it from a double.
+  void getElem(Ref& ref, unsigned row, unsigned col) {
+    Traits::get(ref, elements[index(row, col)]);
+  }
+  void setElem(unsigned row, unsigned col, double v) { Traits::set(elements[index(row, col)], v); }
+
+  std::uint32_t columns;
+  std::vector<Element> elements;
+
+private:
+  std::uint32_t index(unsigned row, unsigned col) const {
+    return static_cast<std::uint32_t>(row) * columns + static_cast<std::uint32_t>(col);
+  }
+  void copyElements(const RefArray2D& other) {
+    elements.resize(other.elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i)
+      Traits::makeCopy(elements[i], other.elements[i]);
+  }
+  void releaseElements() {
+    for (Element& e : elements)
+      Traits::release(e);
+    elements.clear();
+  }
+};
+
+// A view of a vector of elements (an array's, or one the model keeps); never owns it.
+template <typename Ref, typename Element> class RefVector {
+public:
+  RefVector() = default;
+  explicit RefVector(std::vector<Element>* v) : mVector(v) {}
+
+  void setReference(std::vector<Element>* v) { mVector = v; }
+  void setReference(RefArray2D<Ref, Element>* a) { mVector = &a->elements; }
+
+  // Throws std::out_of_range for an index outside the vector (or when there is none); the
+  // reference then stays as it was.
+  void bindElem(Ref& ref, int index) {
+    if (mVector == nullptr)
+      throw std::out_of_range("VectorRef::bindElem: no vector");
+    ArrayElement<Element>::bind(ref, mVector->at(static_cast<std::size_t>(index)));
+  }
+
+  std::vector<Element>* get() const { return mVector; }
+
+private:
+  std::vector<Element>* mVector = nullptr;
+};
+
+} // namespace detail
 
 } // namespace simulation
 
