@@ -4,12 +4,18 @@
 // The thin layer between the library and the operating system. Nothing outside
 // src/util/platform calls the operating system directly.
 
+#include <string>
+
 namespace util {
 namespace platform {
 
 // Hands a copy of a console text to an attached debugger. POSIX systems have no such
 // channel, so there this writes nothing.
 void debuggerOutput(const char* text);
+
+// The full file name of the loaded module (shared library) that contains this code; empty
+// when the platform cannot tell.
+std::string currentModulePath();
 
 } // namespace platform
 } // namespace util

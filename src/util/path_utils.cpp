@@ -1,0 +1,276 @@
+#include "util/path_utils.h"
+
+#include "util/assert_handler.h"
+#include "util/platform/platform.h"
+
+#include <boost/filesystem.hpp>
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace fs = boost::filesystem;
+
+namespace util {
+namespace io {
+
+namespace {
+
+std::string gLastMessage; // detail of the most recent failure
+
+// The warnings file holds only the most recent warning.
+void writeWarning(const std::string& message) {
+  FILE* file = std::fopen("file_util_warnings.txt", "w");
+  if (file == nullptr) {
+    std::fputs("Could not open file_util_warnings.txt for writing.", stderr);
+    return;
+  }
+  std::fprintf(file, "%s\n", message.c_str());
+  std::fclose(file);
+}
+
+void fail(const std::string& message) {
+  gLastMessage = message;
+  writeWarning(message);
+}
+
+std::string orEmpty(const char* text) {
+  return text != nullptr ? text : std::string();
+}
+
+// Whether `inner` is `outer` or lies below it, after making both absolute and resolving what
+// exists of them.
+fs::path resolved(const Path& path) {
+  const fs::path absolute = fs::absolute(path.string());
+  boost::system::error_code ec;
+  fs::path canonical = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : canonical;
+}
+
+bool insideOrSame(const Path& inner, const Path& outer) {
+  const fs::path a = resolved(inner);
+  const fs::path b = resolved(outer);
+  auto ai = a.begin();
+  for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+    if (*bi == ".")
+      continue; // a trailing separator of the outer path
+    if (ai == a.end() || *ai != *bi)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool DirExists(const char* path) {
+  return DirExists(Path(orEmpty(path)));
+}
+bool DirExists(const Path& path) {
+  return fs::is_directory(fs::status(path.string()));
+}
+bool FileExists(const char* path) {
+  return FileExists(Path(orEmpty(path)));
+}
+bool FileExists(const Path& path) {
+  return fs::is_regular_file(fs::status(path.string()));
+}
+
+bool MakeDirectory(const char* dir, bool recursive) {
+  const Path path(orEmpty(dir));
+  if (path.exists()) {
+    if (path.isDirectory())
+      return true;
+    gLastMessage = "Path exists but it is a file not a directory";
+    return false;
+  }
+  boost::system::error_code ec;
+  bool created = false;
+  bool explained = false; // a text more useful than the error code is already stored
+  if (path.empty()) {
+    gLastMessage = "Directory was empty";
+    explained = true;
+  } else {
+    try {
+      created = recursive ? fs::create_directories(path.string(), ec)
+                          : fs::create_directory(path.string(), ec);
+    } catch (const std::exception& e) {
+      gLastMessage = e.what();
+      writeWarning(fmt::format("Error creating directory <{}>. Please check that the parent "
+                               "directory is writable. Details: {}",
+                               orEmpty(dir), e.what()));
+      explained = true;
+    }
+  }
+  if (created && !ec)
+    return true;
+  if (path.isDirectory())
+    return true;
+  if (!explained)
+    gLastMessage = fmt::format("Error code [{}]: {}", ec.value(), ec.message());
+  return false;
+}
+
+bool Remove(const Path& path) {
+  return fs::remove(path.string());
+}
+
+void Rename(const Path& from, const Path& to) {
+  fs::rename(from.string(), to.string());
+}
+
+bool CopyFile(const Path& from, const Path& to) {
+  try {
+    fs::copy_file(from.string(), to.string(), fs::copy_options::overwrite_existing);
+  } catch (const fs::filesystem_error& e) {
+    gLastMessage = e.what();
+    writeWarning(fmt::format("Error copying file from <{}> to <{}>. Message: {}", from.string(),
+                             to.string(), e.what()));
+    return false;
+  }
+  return true;
+}
+
+bool CopyDirectory(const Path& from, const Path& to) {
+  const auto copyError = [&](const fs::filesystem_error& e) {
+    fail(fmt::format("Error copying directory <{}> to <{}>. Message: {}", from.string(),
+                     to.string(), e.what()));
+  };
+  try {
+    if (!DirExists(from)) {
+      fail(fmt::format("Source directory <{}> is invalid", from.string()));
+      return false;
+    }
+    // Copying into the source's own tree would copy the copy, until the path limit.
+    if (insideOrSame(to, from)) {
+      fail(fmt::format("Destination directory <{}> lies inside source directory <{}>", to.string(),
+                       from.string()));
+      return false;
+    }
+    if (!MakeDirectory(to.c_str(), true)) {
+      fail(fmt::format("Destination directory <{}> could not be found/created", to.string()));
+      return false;
+    }
+  } catch (const fs::filesystem_error& e) {
+    copyError(e);
+    return false;
+  }
+
+  bool result = true;
+  for (fs::directory_iterator it(from.string()), end; it != end; ++it) {
+    try {
+      const Path entry(it->path().string());
+      const Path target = to.join(entry.getFilename());
+      if (fs::is_directory(fs::status(it->path()))) {
+        if (!CopyDirectory(entry, target))
+          return false;
+      } else if (!CopyFile(entry, target)) {
+        result = false;
+      }
+    } catch (const fs::filesystem_error& e) {
+      copyError(e);
+      result = false;
+    }
+  }
+  return result;
+}
+
+void CreateAndValidateOutputDirectory(const char* dir, MessageCallback onError,
+                                      MessageCallback onWarning, int, bool diskSpaceIsError) {
+  const std::string given = orEmpty(dir);
+  const Path path(given);
+  if (path.empty())
+    return;
+  const auto send = [&](MessageCallback callback, const char* id,
+                        std::map<std::string, std::string> parameters) {
+    parameters.emplace("path", given);
+    if (callback != nullptr)
+      callback(id, parameters);
+  };
+  if (!path.exists() && !MakeDirectory(path.c_str(), true))
+    send(onError, "IO_ERR_COULD_NOT_CREATE_DIR", {{"details", gLastMessage}});
+  if (!path.isDirectory()) {
+    send(onError, path.isFile() ? "IO_ERR_FILE_WHEN_EXPECTED_DIR" : "IO_ERR_DIR_DOES_NOT_EXIST",
+         {});
+    return;
+  }
+  if (!path.isWritable())
+    send(onError, "IO_ERR_DIR_NOT_WRITABLE", {});
+  if (!path.hasSpaceAvailable(100))
+    send(diskSpaceIsError ? onError : onWarning, "IO_ERR_INSUFFICIENT_DISK_SPACE",
+         {{"required", "100"}});
+}
+
+namespace {
+std::string relativePath(const char* path, const char* base) {
+  const fs::path p(orEmpty(path)), b(orEmpty(base));
+  auto pi = p.begin(), bi = b.begin();
+  while (pi != p.end() && bi != b.end() && *pi == *bi) {
+    ++pi;
+    ++bi;
+  }
+  fs::path result;
+  for (; bi != b.end(); ++bi)
+    result /= "..";
+  for (; pi != p.end(); ++pi)
+    result /= *pi;
+  return result.make_preferred().string();
+}
+} // namespace
+
+void CreateRelativePath(const char* path, const char* base, char* out, std::size_t outSize) {
+  if (out == nullptr || outSize == 0)
+    return;
+  const std::string result = relativePath(path, base);
+  const std::size_t length = result.size() < outSize ? result.size() : outSize - 1;
+  std::memcpy(out, result.data(), length);
+  out[length] = '\0';
+}
+
+std::string CreateRelativePath(const char* path, const char* base) {
+  return relativePath(path, base);
+}
+
+void GetAbsolutePath(const char* base, const char* path, std::string& result) {
+  const std::string p = orEmpty(path);
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if ((!p.empty() && separator(p[0])) || (p.size() >= 3 && p[1] == ':' && separator(p[2])))
+    result = p;
+  else
+    result = fmt::sprintf("%s/%s", orEmpty(base), p);
+}
+
+std::string GetCurrentLibraryDirectory() {
+  return Path(platform::currentModulePath()).getDirectory();
+}
+
+Path FindDirectoryInParents(const std::string& name, const std::string& start) {
+  Path currDir(start);
+  while (!currDir.isEmpty()) {
+    currDir = Path(currDir.getDirectory());
+    const Path candidate = currDir.join(name);
+    if (DirExists(candidate))
+      return candidate;
+  }
+  LOOM_ASSERT_MSG(!currDir.isEmpty(),
+                  fmt::sprintf("Can't find directory %s above %s.", name, start));
+  return currDir;
+}
+
+Path GetSubDirectory(const std::string& name) {
+  return FindDirectoryInParents(name, GetCurrentLibraryDirectory());
+}
+
+std::string ToURI(const char* path) {
+  return ToURI(orEmpty(path));
+}
+
+std::string ToURI(std::string path) {
+  for (char& c : path)
+    if (c == '\\')
+      c = '/';
+  return "file:///" + path;
+}
+
+} // namespace io
+} // namespace util

@@ -1,0 +1,40 @@
+#ifndef LOOM_TESTS_TEMP_DIR_H
+#define LOOM_TESTS_TEMP_DIR_H
+
+// A fresh temporary directory per test, made the working directory for the test's length, so
+// that files the library writes into the working directory land there too.
+
+#include <boost/filesystem.hpp>
+#include <gtest/gtest.h>
+
+#include <string>
+
+class TempDirTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    namespace fs = boost::filesystem;
+    mPrevious = fs::current_path();
+    mRoot = fs::temp_directory_path() / fs::unique_path("loom-test-%%%%-%%%%-%%%%");
+    fs::create_directories(mRoot);
+    mRoot = fs::canonical(mRoot);
+    fs::current_path(mRoot);
+  }
+  void TearDown() override {
+    namespace fs = boost::filesystem;
+    fs::current_path(mPrevious);
+    boost::system::error_code ec;
+    // Read-only directories made by a test must not stop the clean-up.
+    for (fs::recursive_directory_iterator it(mRoot, ec), end; !ec && it != end; it.increment(ec))
+      if (fs::is_directory(it->symlink_status()))
+        fs::permissions(it->path(), fs::owner_all, ec);
+    fs::remove_all(mRoot, ec);
+  }
+  // The absolute text of a path inside the test directory.
+  std::string at(const std::string& relative) const { return (mRoot / relative).string(); }
+  std::string root() const { return mRoot.string(); }
+
+private:
+  boost::filesystem::path mPrevious, mRoot;
+};
+
+#endif
