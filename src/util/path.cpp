@@ -1,6 +1,19 @@
 #include "util/path.h"
 
+#include "util/assert_handler.h"
+#include "util/feature_store.h"
+#include "util/string_utils.h"
+
 #include <boost/filesystem.hpp>
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace fs = boost::filesystem;
 
@@ -134,6 +147,259 @@ bool Path::hasSpaceAvailable(std::uint64_t megabytes) const {
   boost::system::error_code ec;
   const fs::space_info info = fs::space(m_path, ec);
   return !ec && info.available >= (megabytes << 20);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Abbreviation of over-long file names
+
+namespace {
+
+using Length = std::uint64_t;
+
+Length saturatingAdd(Length a, Length b) {
+  return a + b < a ? UINT64_MAX : a + b;
+}
+
+template <typename T> void hashCombine(std::size_t& seed, const T& value) {
+  seed ^= std::hash<T>()(value) + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2);
+}
+
+struct ResultKey {
+  Length maxPrefix, maxSuffix;
+  std::string name;
+  bool operator==(const ResultKey& o) const {
+    return maxPrefix == o.maxPrefix && maxSuffix == o.maxSuffix && name == o.name;
+  }
+};
+struct ResultKeyHash {
+  std::size_t operator()(const ResultKey& k) const {
+    std::size_t seed = std::hash<std::string>()(k.name);
+    hashCombine(seed, k.maxPrefix);
+    hashCombine(seed, k.maxSuffix);
+    return seed;
+  }
+};
+using GroupKey = std::pair<std::string, std::string>; // lower-cased prefix and suffix
+struct GroupKeyHash {
+  std::size_t operator()(const GroupKey& k) const {
+    std::size_t seed = std::hash<std::string>()(k.first);
+    hashCombine(seed, k.second);
+    return seed;
+  }
+};
+
+// The abbreviations of one directory: what was produced, for which names, and the last index
+// given to each group of names sharing their (case-folded) prefix and suffix.
+class PathAbbreviator {
+public:
+  std::string abbreviate(std::string name, Length maxPrefixLength, Length maxSuffixLength,
+                         Length indexCharactersLength, std::string llvmFunctionName);
+
+private:
+  std::unordered_map<ResultKey, std::string, ResultKeyHash> mResults;
+  std::unordered_set<std::string> mProduced;
+  std::unordered_map<GroupKey, std::uint32_t, GroupKeyHash> mGroups;
+};
+
+std::map<std::string, std::string>& truncatedFunctionNameMap() {
+  static std::map<std::string, std::string> names;
+  return names;
+}
+
+std::map<std::string, PathAbbreviator>& abbreviators() {
+  static std::map<std::string, PathAbbreviator> byDirectory;
+  return byDirectory;
+}
+
+bool abbreviationLogEnabled() {
+  return GetFeatureBooleanWithDefault("enableAbbreviationLog", false);
+}
+
+void appendToLog(const std::string& text) {
+  if (FILE* log = std::fopen("abbreviation_debug_log.txt", "a")) {
+    std::fputs(text.c_str(), log);
+    std::fclose(log);
+  }
+}
+
+// `index` in base 36 with exactly `digits` digits; false when it does not fit.
+bool base36(std::uint32_t index, Length digits, std::string& out) {
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  out.assign(digits, '0');
+  for (Length i = digits; i > 0 && index != 0; --i) {
+    out[i - 1] = kDigits[index % 36];
+    index /= 36;
+  }
+  return index == 0;
+}
+
+std::string PathAbbreviator::abbreviate(std::string name, Length maxPrefixLength,
+                                        Length maxSuffixLength, Length indexCharactersLength,
+                                        std::string llvmFunctionName) {
+  LOOM_ASSERT(llvmFunctionName.size() <= maxPrefixLength);
+  if (mProduced.count(name) != 0)
+    return name; // never abbreviate an abbreviation again
+
+  if (!llvmFunctionName.empty()) {
+    const auto at = name.find(llvmFunctionName);
+    if (at != std::string::npos) {
+      name.erase(at, llvmFunctionName.size());
+      name = name.empty() ? llvmFunctionName : llvmFunctionName + "_" + name;
+    } else {
+      name = llvmFunctionName + "_" + name;
+    }
+    std::string collapsed;
+    for (char c : name)
+      if (c != '_' || collapsed.empty() || collapsed.back() != '_')
+        collapsed += c;
+    name.swap(collapsed);
+  }
+
+  if (name.size() <=
+      saturatingAdd(saturatingAdd(maxPrefixLength, maxSuffixLength), indexCharactersLength))
+    return name;
+  ResultKey key{maxPrefixLength, maxSuffixLength, name};
+  const auto cached = mResults.find(key);
+  if (cached != mResults.end())
+    return cached->second;
+
+  const std::string prefix = name.substr(0, maxPrefixLength);
+  const std::string suffix = name.substr(name.size() - maxSuffixLength);
+  const auto group = mGroups.find(GroupKey(toLower(prefix), toLower(suffix)));
+  bool overflow = false;
+  std::uint32_t index = 0;
+  if (group == mGroups.end()) {
+    mGroups.emplace(GroupKey(toLower(prefix), toLower(suffix)), index);
+  } else {
+    overflow = group->second == UINT32_MAX; // the 32-bit counter would wrap
+    index = group->second + 1;
+    group->second = index;
+  }
+  std::string indexString;
+  overflow = !base36(index, indexCharactersLength, indexString) || overflow;
+  LOOM_ASSERT_MSG(!overflow,
+                  "The name abbreviation system has produced too many abbreviated file names "
+                  "that are identical. You may be able to avoid this error by shortening design "
+                  "or folder names.");
+
+  std::string result = fmt::format("{}{}{}", prefix, indexString, suffix);
+  mResults.emplace(std::move(key), result);
+  mProduced.insert(result);
+  return result;
+}
+
+std::string abbreviateImpl(const std::string& filename, const std::string& directory,
+                           Length maxPrefixLength, Length maxSuffixLength,
+                           Length indexCharactersLength, std::string llvmFunctionName) {
+  if (llvmFunctionName.size() > maxPrefixLength) {
+    const std::string fullLengthFuncName = llvmFunctionName;
+    llvmFunctionName.resize(maxPrefixLength);
+    std::map<std::string, std::string>& truncatedFunctionNames = truncatedFunctionNameMap();
+    LOOM_ASSERT_MSG(truncatedFunctionNames.count(llvmFunctionName) == 0 ||
+                        truncatedFunctionNames.at(llvmFunctionName) == fullLengthFuncName,
+                    fmt::sprintf("At least two llvm function names were not unique within the "
+                                 "first %d characters. <%s> and <%s>.The common backend can not "
+                                 "abbreviate these names safely and entity name global "
+                                 "uniqueness errors may occur.",
+                                 maxPrefixLength, truncatedFunctionNames.at(llvmFunctionName),
+                                 fullLengthFuncName));
+    truncatedFunctionNames[llvmFunctionName] = fullLengthFuncName;
+  }
+  LOOM_ASSERT(maxPrefixLength > 0);
+  LOOM_ASSERT(maxSuffixLength > 0);
+  LOOM_ASSERT(indexCharactersLength > 0);
+  const auto slash = filename.find_first_of("/\\");
+  LOOM_ASSERT_MSG(slash == std::string::npos,
+                  "Directory information found in abbreviation where filename only expected.");
+
+  const Path fullPath = Path(directory).join(filename);
+  PathAbbreviator& abbreviator = abbreviators()[fullPath.getDirectory()];
+  std::string result =
+      abbreviator.abbreviate(fullPath.getBaseName(), maxPrefixLength, maxSuffixLength,
+                             indexCharactersLength, llvmFunctionName);
+  const std::string extension = fullPath.getExtension();
+  if (!extension.empty())
+    result += "." + extension;
+
+  if (abbreviationLogEnabled())
+    appendToLog(fmt::format("Input: {}\nDirectory: {}\nPrefix/suffix/index chars: {}/{}/{}\n"
+                            "Function: {}\nResult: {}\n\n",
+                            filename, directory, maxPrefixLength, maxSuffixLength,
+                            indexCharactersLength, llvmFunctionName, result));
+  return result;
+}
+
+Length featureLength(const LoomFeature<int>& feature) {
+  return static_cast<Length>(static_cast<std::int64_t>(GetFeature(feature)));
+}
+
+} // namespace
+
+Path Path::getAbbreviated(const std::string& functionName, std::uint64_t maxPrefixLength,
+                          std::uint64_t maxSuffixLength,
+                          std::uint64_t indexCharactersLength) const {
+  if (empty())
+    return Path();
+  if (abbreviationLogEnabled())
+    appendToLog("Full path: " + m_path + "\n");
+  const std::string name = abbreviateImpl(getFilename(), getDirectory(), maxPrefixLength,
+                                          maxSuffixLength, indexCharactersLength, functionName);
+  return Path(getDirectory()).join(name);
+}
+
+Path Path::getAbbreviatedDynamic() const {
+  static constexpr std::int64_t MIN_LENGTH_PERMITTED = 20;
+  static constexpr std::int64_t kPathLimit = 260;
+  if (empty())
+    return Path();
+  const Length indexChars = getMaxFilenameIndexCharactersLength();
+  const Length maxPrefixLength = getMaxFilenamePrefixLength();
+  const Length maxSuffixLength = getMaxFilenameSuffixLength();
+  const Path a = isRelative() ? getAbsolutePath() : *this;
+
+  // Characters taken by the directory with its separator and by the extension with its dot.
+  const auto separator = lastSeparator(a.m_path);
+  const auto dot = extensionDot(a.m_path);
+  const std::int64_t used =
+      static_cast<std::int64_t>(separator == std::string::npos ? 0 : separator + 1) +
+      static_cast<std::int64_t>(dot == std::string::npos ? 0 : a.m_path.size() - dot);
+  const std::int64_t quota =
+      kPathLimit - static_cast<std::int64_t>(indexChars < 4096 ? indexChars : 4096) - used;
+  const std::int32_t remainingQuota =
+      static_cast<std::int32_t>(quota < INT32_MIN ? INT32_MIN : quota);
+  LOOM_ASSERT_MSG(remainingQuota > MIN_LENGTH_PERMITTED,
+                  "Output path was too long, dynamic name abbreviation failed. Try outputting to "
+                  "a path with fewer characters.");
+  LOOM_ASSERT((maxPrefixLength + maxSuffixLength) > 0);
+  // The sum saturates, so that huge limits (negative features, sign-extended) cannot give a
+  // ratio above 1.
+  const float prefixRatio = static_cast<float>(maxPrefixLength) /
+                            static_cast<float>(saturatingAdd(maxPrefixLength, maxSuffixLength));
+  LOOM_ASSERT(prefixRatio > 0);
+  const auto dynamicPrefix =
+      static_cast<std::int32_t>(static_cast<float>(remainingQuota) * prefixRatio);
+  const std::int32_t dynamicSuffix = remainingQuota - dynamicPrefix;
+
+  const std::string name = abbreviateImpl(
+      a.getFilename(), a.getDirectory(),
+      std::min<Length>(maxPrefixLength, static_cast<Length>(dynamicPrefix)),
+      std::min<Length>(maxSuffixLength, static_cast<Length>(dynamicSuffix)), indexChars, "");
+  return Path(getDirectory()).join(name);
+}
+
+void Path::resetAbbreviation() {
+  truncatedFunctionNameMap().clear();
+  abbreviators().clear();
+}
+
+std::uint64_t Path::getMaxFilenamePrefixLength() {
+  return featureLength(Features::MAX_FILENAME_PREFIX_LENGTH);
+}
+std::uint64_t Path::getMaxFilenameSuffixLength() {
+  return featureLength(Features::MAX_FILENAME_SUFFIX_LENGTH);
+}
+std::uint64_t Path::getMaxFilenameIndexCharactersLength() {
+  return featureLength(Features::MAX_FILENAME_INDEX_CHARACTERS_LENGTH);
 }
 
 } // namespace io

@@ -69,6 +69,25 @@ public:
   // A directory whose volume has at least `megabytes` MB available to the caller.
   bool hasSpaceAvailable(std::uint64_t megabytes) const;
 
+  // Abbreviation of over-long file names. A base name longer than prefix + index + suffix
+  // characters becomes its first maxPrefixLength characters, a base-36 index of
+  // indexCharactersLength digits and its last maxSuffixLength characters; the extension is
+  // kept. Names are unique per directory and stable until resetAbbreviation(). A function
+  // name, when given, is moved to the front of the name:
+  //
+  //   Path("out/" + std::string(105, 'x') + ".vhd").getAbbreviated("", 80, 20, 4);
+  //   // out/xxx...x (80) 0000 xxx...x (20) .vhd
+  Path getAbbreviated(const std::string& functionName, std::uint64_t maxPrefixLength,
+                      std::uint64_t maxSuffixLength, std::uint64_t indexCharactersLength) const;
+  // The same under the feature limits, shrunk so that the absolute path fits 260 characters.
+  Path getAbbreviatedDynamic() const;
+  static void resetAbbreviation();
+  // The features "maxFilenamePrefixLength", "maxFilenameSuffixLength" and
+  // "maxFilenameIndexCharactersLength", sign-extended.
+  static std::uint64_t getMaxFilenamePrefixLength();
+  static std::uint64_t getMaxFilenameSuffixLength();
+  static std::uint64_t getMaxFilenameIndexCharactersLength();
+
 private:
   void set(const std::string& text);
 

@@ -4,6 +4,7 @@
 // The thin layer between the library and the operating system. Nothing outside
 // src/util/platform calls the operating system directly.
 
+#include <cstdio>
 #include <string>
 
 namespace util {
@@ -16,6 +17,15 @@ void debuggerOutput(const char* text);
 // The full file name of the loaded module (shared library) that contains this code; empty
 // when the platform cannot tell.
 std::string currentModulePath();
+
+// A pipe reading what the shell command prints (popen with "r"); null when it cannot start.
+FILE* openReadPipe(const char* commandLine);
+void closePipe(FILE* pipe);
+
+// The module loader: open by file name (null on failure), look up a symbol, close.
+void* openLibrary(const char* filename);
+void* librarySymbol(void* library, const char* name);
+void closeLibrary(void* library);
 
 } // namespace platform
 } // namespace util

@@ -1,6 +1,7 @@
 #include "util/platform/platform.h"
 
 #include <dlfcn.h>
+#include <stdio.h>
 
 namespace util {
 namespace platform {
@@ -13,6 +14,26 @@ std::string currentModulePath() {
   if (dladdr(reinterpret_cast<void*>(&currentModulePath), &info) == 0 || info.dli_fname == nullptr)
     return std::string();
   return info.dli_fname;
+}
+
+FILE* openReadPipe(const char* commandLine) {
+  return popen(commandLine, "r");
+}
+
+void closePipe(FILE* pipe) {
+  pclose(pipe);
+}
+
+void* openLibrary(const char* filename) {
+  return dlopen(filename, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* librarySymbol(void* library, const char* name) {
+  return dlsym(library, name);
+}
+
+void closeLibrary(void* library) {
+  dlclose(library);
 }
 
 } // namespace platform
