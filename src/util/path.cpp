@@ -342,6 +342,10 @@ Path Path::getAbbreviated(const std::string& functionName, std::uint64_t maxPref
     return Path();
   if (abbreviationLogEnabled())
     appendToLog("Full path: " + m_path + "\n");
+  // A path that names a directory ("dir/") has no file name to shorten; joining the empty
+  // result to its directory would drop the trailing separator and turn it into a file name.
+  if (getFilename().empty())
+    return *this;
   const std::string name = abbreviateImpl(getFilename(), getDirectory(), maxPrefixLength,
                                           maxSuffixLength, indexCharactersLength, functionName);
   return Path(getDirectory()).join(name);
