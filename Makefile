@@ -10,7 +10,9 @@ CMAKE_FLAGS ?=
 
 CONFIGURE = cmake -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
-.PHONY: all deps test demo bench asan install clean
+TSAN_DIR    ?= build-tsan
+
+.PHONY: all deps test demo bench asan tsan install clean
 
 all: test
 
@@ -33,6 +35,13 @@ asan: deps
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
+# ThreadSanitizer on the tests that run threads.
+tsan: deps
+	$(CONFIGURE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE_THREAD=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir $(TSAN_DIR) --output-on-failure -R 'Threads|ReleaseText'
+
 bench: deps
 	$(CONFIGURE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF \
 	  -DLOOM_BUILD_BENCH=ON
@@ -45,4 +54,4 @@ install: deps
 	cmake --install $(RELEASE_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(RELEASE_DIR)

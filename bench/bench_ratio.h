@@ -51,8 +51,11 @@ inline int runWithRatios(int argc, char** argv, double perIteration) {
     const std::string stem = name.substr(0, at);
     const std::string rest = name.substr(at + library.size());
     const auto base = m.find(stem + baseline + rest);
-    if (base == m.end())
+    if (base == m.end()) {
+      std::printf("%-28s %14.3f %14s %8s\n", (stem + rest).c_str(), entry.second / perIteration,
+                  "-", "-");
       continue;
+    }
     std::printf("%-28s %14.3f %14.3f %8.2f\n", (stem + rest).c_str(), entry.second / perIteration,
                 base->second / perIteration, entry.second / base->second);
   }

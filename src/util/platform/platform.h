@@ -4,6 +4,7 @@
 // The thin layer between the library and the operating system. Nothing outside
 // src/util/platform calls the operating system directly.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +27,10 @@ void closePipe(FILE* pipe);
 void* openLibrary(const char* filename);
 void* librarySymbol(void* library, const char* name);
 void closeLibrary(void* library);
+
+// The operating system's numbers of this process and of the calling thread.
+std::uint64_t processId();
+std::uint64_t currentThreadId();
 
 } // namespace platform
 } // namespace util

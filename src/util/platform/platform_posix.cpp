@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 #include <stdio.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace util {
 namespace platform {
@@ -34,6 +36,14 @@ void* librarySymbol(void* library, const char* name) {
 
 void closeLibrary(void* library) {
   dlclose(library);
+}
+
+std::uint64_t processId() {
+  return static_cast<std::uint64_t>(getpid());
+}
+
+std::uint64_t currentThreadId() {
+  return static_cast<std::uint64_t>(syscall(SYS_gettid));
 }
 
 } // namespace platform
