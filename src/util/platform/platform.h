@@ -28,6 +28,13 @@ void* openLibrary(const char* filename);
 void* librarySymbol(void* library, const char* name);
 void closeLibrary(void* library);
 
+// Standard output at descriptor level: a duplicate of it (-1 on failure), pointing it at an
+// open file, pointing it back at a duplicate, and closing a descriptor.
+int duplicateStdout();
+bool redirectStdoutTo(FILE* file);
+bool restoreStdout(int savedDescriptor);
+void closeDescriptor(int descriptor);
+
 // The operating system's numbers of this process and of the calling thread.
 std::uint64_t processId();
 std::uint64_t currentThreadId();

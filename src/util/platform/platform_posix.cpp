@@ -46,5 +46,21 @@ std::uint64_t currentThreadId() {
   return static_cast<std::uint64_t>(syscall(SYS_gettid));
 }
 
+int duplicateStdout() {
+  return dup(STDOUT_FILENO);
+}
+
+bool redirectStdoutTo(FILE* file) {
+  return dup2(fileno(file), STDOUT_FILENO) >= 0;
+}
+
+bool restoreStdout(int savedDescriptor) {
+  return dup2(savedDescriptor, STDOUT_FILENO) >= 0;
+}
+
+void closeDescriptor(int descriptor) {
+  close(descriptor);
+}
+
 } // namespace platform
 } // namespace util
