@@ -1,11 +1,8 @@
 // The word kernels against the same operation written inline by hand, in chains of dependent
-// operations. Prints Google Benchmark's table (medians of several repetitions) and then the
-// ratio library kernel / hand-written baseline for each operation.
+// operations (each needs the previous result).
+#include "paired.h"
+
 #include "util/amath.h"
-
-#include "bench_ratio.h"
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -16,71 +13,54 @@ constexpr int kChain = 1024;
 inline SINT signExtend(std::uint64_t x, int w) {
   return static_cast<SINT>(x << (64 - w)) >> (64 - w);
 }
-inline SINT handAdd(SINT a, SINT b, int w) {
-  return signExtend(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b), w);
-}
-inline SINT handSub(SINT a, SINT b, int w) {
-  return signExtend(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b), w);
-}
-inline SINT handMask(SINT x, int w) {
-  return static_cast<SINT>(static_cast<std::uint64_t>(x) &
-                           (w >= 64 ? ~0ull : (std::uint64_t(1) << w) - 1));
-}
-inline SINT handShiftRight(SINT x, SINT s, int w) {
-  return signExtend(static_cast<std::uint64_t>(x >> s), w);
-}
 
-// Each body is a chain: every operation needs the previous result.
-template <typename Op> void chain(benchmark::State& state, Op op) {
+template <typename Library, typename Baseline>
+void chain(benchmark::State& state, Library library, Baseline baseline) {
   int width = 37;
   SINT operand = 0x12345;
   benchmark::DoNotOptimize(width);
   benchmark::DoNotOptimize(operand);
-  SINT x = 1;
-  for (auto _ : state) {
-    for (int i = 0; i < kChain; ++i)
-      x = op(x, operand, width);
-    benchmark::DoNotOptimize(x);
-  }
-  state.SetItemsProcessed(state.iterations() * kChain);
+  SINT x = 1, y = 1;
+  loom_bench::paired(
+      state, kChain, [&] { x = library(x, operand, width); },
+      [&] { y = baseline(y, operand, width); });
+  benchmark::DoNotOptimize(x);
+  benchmark::DoNotOptimize(y);
 }
 
-void AMAdd_library(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return simulation::AMAdd(x, k, w); });
+void AMAdd(benchmark::State& s) {
+  chain(
+      s, [](SINT x, SINT k, int w) { return simulation::AMAdd(x, k, w); },
+      [](SINT x, SINT k, int w) {
+        return signExtend(static_cast<std::uint64_t>(x) + static_cast<std::uint64_t>(k), w);
+      });
 }
-void AMAdd_baseline(benchmark::State& s) {
-  chain(s, handAdd);
+void AMSub(benchmark::State& s) {
+  chain(
+      s, [](SINT x, SINT k, int w) { return simulation::AMSub(x, k, w); },
+      [](SINT x, SINT k, int w) {
+        return signExtend(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(k), w);
+      });
 }
-void AMSub_library(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return simulation::AMSub(x, k, w); });
+void AMMask(benchmark::State& s) {
+  chain(
+      s, [](SINT x, SINT k, int w) { return simulation::AMMask(x + k, w); },
+      [](SINT x, SINT k, int w) {
+        return static_cast<SINT>(static_cast<std::uint64_t>(x + k) &
+                                 (w >= 64 ? ~0ull : (std::uint64_t(1) << w) - 1));
+      });
 }
-void AMSub_baseline(benchmark::State& s) {
-  chain(s, handSub);
-}
-void AMMask_library(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return simulation::AMMask(x + k, w); });
-}
-void AMMask_baseline(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return handMask(x + k, w); });
-}
-void AMShift_library(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return simulation::AMShift(x ^ k, 1, true, w); });
-}
-void AMShift_baseline(benchmark::State& s) {
-  chain(s, [](SINT x, SINT k, int w) { return handShiftRight(x ^ k, 1, w); });
+void AMShift(benchmark::State& s) {
+  chain(
+      s, [](SINT x, SINT k, int w) { return simulation::AMShift(x ^ k, 1, true, w); },
+      [](SINT x, SINT k, int w) {
+        return signExtend(static_cast<std::uint64_t>((x ^ k) >> 1), w);
+      });
 }
 
-BENCHMARK(AMAdd_library);
-BENCHMARK(AMAdd_baseline);
-BENCHMARK(AMSub_library);
-BENCHMARK(AMSub_baseline);
-BENCHMARK(AMMask_library);
-BENCHMARK(AMMask_baseline);
-BENCHMARK(AMShift_library);
-BENCHMARK(AMShift_baseline);
+BENCHMARK(AMAdd);
+BENCHMARK(AMSub);
+BENCHMARK(AMMask);
+BENCHMARK(AMShift);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  return loom_bench::runWithRatios(argc, argv, kChain);
-}

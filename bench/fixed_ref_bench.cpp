@@ -1,11 +1,9 @@
 // FixedRef binary operations against the same GMP call on the same mpz_t storage, for
 // 1-limb and 4-limb operands, and array element binding followed by an addition against
 // the addition alone. Prints medians and the ratios.
-#include "bench_ratio.h"
+#include "paired.h"
 
 #include "util/amath_dataimpl.h"
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -28,25 +26,13 @@ struct Operands {
   FixedRef d, a, b;
 };
 
-template <typename Op> void run(benchmark::State& state, Op op) {
-  Operands o(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    for (int i = 0; i < kOps; ++i)
-      op(o);
-    benchmark::DoNotOptimize(o.d.getRef()[0]._mp_d[0]);
-    benchmark::ClobberMemory();
-  }
-}
-
 #define FIXED_PAIR(NAME, REF_CALL, GMP_CALL)                                                       \
-  void NAME##_library(benchmark::State& s) {                                                       \
-    run(s, [](Operands& o) { REF_CALL; });                                                         \
+  void NAME(benchmark::State& s) {                                                                 \
+    Operands o(static_cast<int>(s.range(0)));                                                      \
+    loom_bench::paired(                                                                            \
+        s, kOps, [&] { REF_CALL; }, [&] { GMP_CALL; });                                            \
   }                                                                                                \
-  void NAME##_baseline(benchmark::State& s) {                                                      \
-    run(s, [](Operands& o) { GMP_CALL; });                                                         \
-  }                                                                                                \
-  BENCHMARK(NAME##_library)->Arg(1)->Arg(4);                                                       \
-  BENCHMARK(NAME##_baseline)->Arg(1)->Arg(4);
+  BENCHMARK(NAME)->Arg(1)->Arg(4);
 
 FIXED_PAIR(setAdd, o.d.setAdd(o.a, o.b), mpz_add(*o.d.value, *o.a.value, *o.b.value))
 FIXED_PAIR(setSub, o.d.setSub(o.a, o.b), mpz_sub(*o.d.value, *o.a.value, *o.b.value))
@@ -64,28 +50,21 @@ FIXED_PAIR(setAddInt, o.d.setAdd(o.a, -77), mpz_sub_ui(*o.d.value, *o.a.value, 7
 FIXED_PAIR(setLdExp, o.d.setLdExp(o.a, -13), mpz_fdiv_q_2exp(*o.d.value, *o.a.value, 13))
 
 // Binding an array element before each operation costs one multiply-add beyond the operation.
-void ElementBindAndAdd_library(benchmark::State& state) {
+void ElementBindAndAdd(benchmark::State& state) {
   Operands o(static_cast<int>(state.range(0)));
+  FixedRef element(&WideFixedType::legacy, o.alloc);
   FixedRef::Array2D array(&WideFixedType::legacy, 16, 16);
   unsigned row = 0, col = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kOps; ++i) {
-      array.bindElem(o.d, row, col);
-      o.d.setAdd(o.a, o.b);
-      col = (col + 7) & 15u;
-      row = (row + (col == 0)) & 15u;
-    }
-    benchmark::ClobberMemory();
-  }
+  loom_bench::paired(
+      state, kOps,
+      [&] {
+        array.bindElem(element, row, col);
+        element.setAdd(o.a, o.b);
+        col = (col + 7) & 15u;
+        row = (row + (col == 0)) & 15u;
+      },
+      [&] { o.d.setAdd(o.a, o.b); });
 }
-void ElementBindAndAdd_baseline(benchmark::State& state) {
-  run(state, [](Operands& o) { o.d.setAdd(o.a, o.b); });
-}
-BENCHMARK(ElementBindAndAdd_library)->Arg(1)->Arg(4);
-BENCHMARK(ElementBindAndAdd_baseline)->Arg(1)->Arg(4);
+BENCHMARK(ElementBindAndAdd)->Arg(1)->Arg(4);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  return loom_bench::runWithRatios(argc, argv, kOps);
-}

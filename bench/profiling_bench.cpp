@@ -1,11 +1,9 @@
 // The cost of a profiled stage (begin + end) while profiling is off, against an empty loop,
 // and while it is on.
-#include "bench_ratio.h"
+#include "paired.h"
 
 #include "util/feature_store.h"
 #include "util/profiling.h"
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -16,48 +14,39 @@ void setProfiling(bool on) {
   util::ProfilingLog::flush(""); // re-read the features
 }
 
-void DisabledStage_library(benchmark::State& state) {
+// Against an empty loop: the absolute cost is what counts (under 5 ns).
+void DisabledStage(benchmark::State& state) {
   setProfiling(false);
   const util::ProfilingInfo info("stage", "detail");
-  for (auto _ : state) {
-    for (int i = 0; i < kStages; ++i) {
-      util::ProfilingLog::begin(info);
-      util::ProfilingLog::end();
-    }
-    benchmark::ClobberMemory();
-  }
+  loom_bench::paired(
+      state, kStages,
+      [&] {
+        util::ProfilingLog::begin(info);
+        util::ProfilingLog::end();
+      },
+      [] { benchmark::ClobberMemory(); });
 }
 
-void DisabledStage_baseline(benchmark::State& state) {
-  for (auto _ : state) {
-    for (int i = 0; i < kStages; ++i)
-      benchmark::ClobberMemory();
-  }
-}
-
-// Every batch ends with a reset, so that the detail records do not grow without bound.
-void EnabledStage_library(benchmark::State& state) {
+// The detail records are reset after every batch, so that they do not grow without bound.
+void EnabledStage(benchmark::State& state) {
   setProfiling(true);
   const util::ProfilingInfo outer("outer", "detail"), inner("inner", "detail");
   util::ProfilingLog::begin(outer);
-  for (auto _ : state) {
-    for (int i = 0; i < kStages; ++i) {
-      util::ProfilingLog::begin(inner);
-      util::ProfilingLog::end();
+  int count = 0;
+  loom_bench::single(state, kStages, [&] {
+    util::ProfilingLog::begin(inner);
+    util::ProfilingLog::end();
+    if (++count == kStages) {
+      count = 0;
+      util::ProfilingLog::reset();
+      util::ProfilingLog::begin(outer);
     }
-    util::ProfilingLog::reset();
-    util::ProfilingLog::begin(outer);
-  }
+  });
   util::ProfilingLog::reset();
   setProfiling(false);
 }
 
-BENCHMARK(DisabledStage_library);
-BENCHMARK(DisabledStage_baseline);
-BENCHMARK(EnabledStage_library);
+BENCHMARK(DisabledStage);
+BENCHMARK(EnabledStage);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  return loom_bench::runWithRatios(argc, argv, kStages);
-}

@@ -1,11 +1,9 @@
 // VarFloatRef members against the same MPFR call on the same storage, at precisions 11, 24
 // and 113; and port round trips (write then read) of (5,10), (8,23) and (11,52) formats
 // against the native IEEE_Single / IEEE_Double codecs. Prints medians and ratios.
-#include "bench_ratio.h"
+#include "paired.h"
 
 #include "util/amath_dataimpl.h"
-
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -27,25 +25,13 @@ struct Operands {
   VarFloatRef r, a, b;
 };
 
-template <typename Op> void run(benchmark::State& state, Op op) {
-  Operands o(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    for (int i = 0; i < kOps; ++i)
-      op(o);
-    benchmark::DoNotOptimize(o.rx()->_mpfr_d[0]);
-    benchmark::ClobberMemory();
-  }
-}
-
 #define FLOAT_PAIR(NAME, REF_CALL, MPFR_CALL)                                                      \
-  void NAME##_library(benchmark::State& s) {                                                       \
-    run(s, [](Operands& o) { REF_CALL; });                                                         \
+  void NAME(benchmark::State& s) {                                                                 \
+    Operands o(static_cast<int>(s.range(0)));                                                      \
+    loom_bench::paired(                                                                            \
+        s, kOps, [&] { REF_CALL; }, [&] { MPFR_CALL; });                                           \
   }                                                                                                \
-  void NAME##_baseline(benchmark::State& s) {                                                      \
-    run(s, [](Operands& o) { MPFR_CALL; });                                                        \
-  }                                                                                                \
-  BENCHMARK(NAME##_library)->Arg(11)->Arg(24)->Arg(113);                                           \
-  BENCHMARK(NAME##_baseline)->Arg(11)->Arg(24)->Arg(113);
+  BENCHMARK(NAME)->Arg(11)->Arg(24)->Arg(113);
 
 FLOAT_PAIR(setAdd, o.r.setAdd(o.a, o.b), mpfr_add(o.rx(), o.ax(), o.bx(), MPFR_RNDN))
 FLOAT_PAIR(setSub, o.r.setSub(o.a, o.b), mpfr_sub(o.rx(), o.ax(), o.bx(), MPFR_RNDN))
@@ -62,48 +48,36 @@ FLOAT_PAIR(setRint, o.r.setRint(o.a), mpfr_rint(o.rx(), o.ax(), MPFR_RNDN))
 
 // Port round trips: one write and one read through the reference's packer, against the
 // native codec of the same size (the half format is set beside the single codec).
-void PortRoundTrip_library(benchmark::State& state) {
+void PortRoundTrip(benchmark::State& state) {
   static const int formats[3][2] = {{5, 10}, {8, 23}, {11, 52}};
   const int* f = formats[state.range(0)];
   VarFloatType type("port", f[0], f[1], true);
   util::TempVarAllocator alloc;
-  WideTypedFormatVector ports(1);
+  WideTypedFormatVector ports(2);
   ports[0].setVarType(&type);
+  ports[1].setSimPortType(state.range(0) == 2 ? SPT_DOUBLE : SPT_SINGLE);
   VarFloatRef ref(&type, alloc);
   ref.bindIO(ports[0]);
   mpfr_set_d(ref.getRef().mValue, 0.333251953125, MPFR_RNDN);
-  for (auto _ : state) {
-    for (int i = 0; i < kOps; ++i) {
-      ref.write();
-      ref.read();
-    }
-    benchmark::DoNotOptimize(ref.getRef().mValue->_mpfr_d[0]);
-  }
-}
-
-void PortRoundTrip_baseline(benchmark::State& state) {
-  WideTypedFormatVector ports(1);
-  ports[0].setSimPortType(state.range(0) == 2 ? SPT_DOUBLE : SPT_SINGLE);
   double value = 0.333251953125;
-  for (auto _ : state) {
-    for (int i = 0; i < kOps; ++i) {
-      if (state.range(0) == 2) {
-        IEEE_Double(value).Set(ports[0]);
-        value = IEEE_Double(ports[0]).mValue;
-      } else {
-        IEEE_Single(static_cast<float>(value)).Set(ports[0]);
-        value = IEEE_Single(ports[0]).mValue;
-      }
-    }
-    benchmark::DoNotOptimize(value);
-  }
+  const bool isDouble = state.range(0) == 2;
+  loom_bench::paired(
+      state, kOps,
+      [&] {
+        ref.write();
+        ref.read();
+      },
+      [&] {
+        if (isDouble) {
+          IEEE_Double(value).Set(ports[1]);
+          value = IEEE_Double(ports[1]).mValue;
+        } else {
+          IEEE_Single(static_cast<float>(value)).Set(ports[1]);
+          value = IEEE_Single(ports[1]).mValue;
+        }
+      });
+  benchmark::DoNotOptimize(value);
 }
-
-BENCHMARK(PortRoundTrip_library)->Arg(0)->Arg(1)->Arg(2);
-BENCHMARK(PortRoundTrip_baseline)->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(PortRoundTrip)->Arg(0)->Arg(1)->Arg(2);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  return loom_bench::runWithRatios(argc, argv, kOps);
-}

@@ -26,6 +26,9 @@ void countingFree(void* p, size_t) {
   std::free(p);
 }
 } // namespace
+// The replacements pair malloc with free; GCC cannot see that through inlining.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
   ++gAllocations;
   if (void* p = std::malloc(size == 0 ? 1 : size))
@@ -38,6 +41,7 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, std::size_t) noexcept {
   std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 

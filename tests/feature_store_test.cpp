@@ -17,6 +17,9 @@
 namespace {
 std::atomic<long> gAllocations{0};
 }
+// The replacements pair malloc with free; GCC cannot see that through inlining.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
   ++gAllocations;
   if (void* p = std::malloc(size == 0 ? 1 : size))
@@ -29,6 +32,7 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, std::size_t) noexcept {
   std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 

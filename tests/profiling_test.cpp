@@ -175,6 +175,31 @@ TEST_F(Profiling, EndWithoutAStageIsAnInternalRestrictionOnlyWhileEnabled) {
   EXPECT_EQ(currentLogger().openStages(), 0u);
 }
 
+TEST_F(Profiling, ScopedStagesSurviveProfilingSwitchedInsideTheScope) {
+  util::SetFeatureBoolean("ProfilingLogEnabled", false);
+  ProfilingLog::flush("");
+  {
+    util::ScopedProfiling notOpened({"off", ""});
+    util::SetFeatureBoolean("ProfilingLogEnabled", true);
+    ProfilingLog::flush(""); // on from here: the scope's end must not close a stage it never had
+    util::ScopedProfiling opened({"on", ""});
+  }
+  EXPECT_EQ(currentLogger().detailSnapshot().size(), 1u);
+  {
+    util::ScopedProfiling opened({"on", ""});
+    util::SetFeatureBoolean("ProfilingLogEnabled", false);
+    ProfilingLog::flush(""); // off from here: the opened stage is still closed
+  }
+  EXPECT_EQ(currentLogger().openStages(), 0u);
+  util::SetFeatureBoolean("ProfilingLogEnabled", true);
+  ProfilingLog::flush("");
+  {
+    util::ScopedProfiling opened({"reset inside", ""});
+    ProfilingLog::reset(); // the stack is gone: nothing left to close, no failure
+  }
+  EXPECT_EQ(currentLogger().openStages(), 0u);
+}
+
 TEST_F(Profiling, RegionsNeedTheFlushFeature) {
   util::SetFeatureBoolean("ProfilingLogFlushRegions", false);
   ProfilingLog::flush("named");
@@ -287,7 +312,8 @@ TEST_F(ProfilingShutdown, EveryEnabledLoggerReportsOnceAtExitAndTheTraceParses) 
   EXPECT_EQ(check.output, "ok 3 2\n");
   EXPECT_THAT(readFile(traces[0]),
               ::testing::HasSubstr("\"detail\":\"on \\\"another\\\" thread\""));
-  EXPECT_THAT(readFile(traces[0]), ::testing::HasSubstr("\"detail\":\"a\\\\b\\u0001\\ufffd\xc3\xa9\""));
+  EXPECT_THAT(readFile(traces[0]),
+              ::testing::HasSubstr("\"detail\":\"a\\\\b\\u0001\\ufffd\xc3\xa9\""));
 }
 
 } // namespace

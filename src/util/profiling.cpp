@@ -403,6 +403,22 @@ void ProfilingLog::end() {
     logger->end();
 }
 
+bool ProfilingLog::beginScoped(const ProfilingInfo& info) {
+  internal::ProfilingLoggerImpl* logger = internal::tLogger;
+  if (logger == nullptr)
+    logger = &internal::currentLogger();
+  if (!logger->isEnabled())
+    return false;
+  logger->begin(info);
+  return true;
+}
+
+void ProfilingLog::endScoped() {
+  internal::ProfilingLoggerImpl& logger = internal::currentLogger();
+  if (logger.openStages() > 0)
+    logger.end();
+}
+
 void ProfilingLog::flush(const std::string& region) {
   internal::currentLogger().flush(region);
 }

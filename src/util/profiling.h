@@ -45,14 +45,27 @@ public:
   static void flush(const std::string& region);
   static void initiationInterval(int value, double a, double b, double c);
   static void reset();
+
+  // For scoped stages: begin that tells whether a stage was opened, and an end that closes
+  // the innermost stage when there is one, whatever the features say by then.
+  static bool beginScoped(const ProfilingInfo& info);
+  static void endScoped();
 };
 
+// A stage for the lifetime of the object. Only a stage that was actually opened is closed,
+// so profiling switched on or off (or reset) inside the scope cannot unbalance the stack.
 class LOOM_UTIL_API ScopedProfiling {
 public:
-  explicit ScopedProfiling(const ProfilingInfo& info) { ProfilingLog::begin(info); }
-  ~ScopedProfiling() { ProfilingLog::end(); }
+  explicit ScopedProfiling(const ProfilingInfo& info) : mOpened(ProfilingLog::beginScoped(info)) {}
+  ~ScopedProfiling() {
+    if (mOpened)
+      ProfilingLog::endScoped();
+  }
   ScopedProfiling(const ScopedProfiling&) = delete;
   ScopedProfiling& operator=(const ScopedProfiling&) = delete;
+
+private:
+  bool mOpened;
 };
 
 namespace internal {

@@ -1,0 +1,98 @@
+// The one benchmark report of `make bench`. Every benchmark measures the library's operation
+// and its baseline side by side (see paired.h) and runs with repetitions, the machine being
+// shared and noisy; the table lists, per operation, the medians of both, their ratio and the
+// target of its family. A ratio over its target is a failure line and makes the program exit
+// non-zero.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+class MedianRecorder : public benchmark::ConsoleReporter {
+public:
+  MedianRecorder() : ConsoleReporter(OO_Tabular) {}
+  struct Median {
+    double ours = 0, base = 0;
+  };
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.aggregate_name != "median")
+        continue;
+      Median& m = mMedians[run.run_name.str()];
+      const auto ours = run.counters.find("ours_ns"), base = run.counters.find("base_ns");
+      m.ours = ours != run.counters.end() ? ours->second.value : 0;
+      m.base = base != run.counters.end() ? base->second.value : 0;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  const std::map<std::string, Median>& medians() const { return mMedians; }
+
+private:
+  std::map<std::string, Median> mMedians;
+};
+
+// The targets, by the family a benchmark's name starts with.
+struct Target {
+  const char* prefix;
+  double maxRatio;   // ours / baseline; 0 when only the absolute time counts
+  double maxNsPerOp; // 0 when not bounded
+  const char* baselineName;
+};
+const Target kTargets[] = {
+    {"AM", 1.5, 0, "inline code"},           {"PortRoundTrip", 0, 0, "native codec"},
+    {"DisabledStage", 0, 5.0, "empty loop"}, {"EnabledStage", 0, 0, "-"},
+    {"set", 1.10, 0, "GMP/MPFR call"},       {"ElementBindAndAdd", 1.10, 0, "setAdd alone"},
+};
+
+const Target& targetOf(const std::string& name) {
+  for (const Target& t : kTargets)
+    if (name.rfind(t.prefix, 0) == 0)
+      return t;
+  static const Target none{"", 0, 0, "-"};
+  return none;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc);
+  std::string repetitions = "--benchmark_repetitions=9";
+  std::string aggregates = "--benchmark_report_aggregates_only=true";
+  std::string minTime = "--benchmark_min_time=0.05";
+  args.insert(args.begin() + 1, minTime.data());
+  args.insert(args.begin() + 1, aggregates.data());
+  args.insert(args.begin() + 1, repetitions.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  MedianRecorder recorder;
+  benchmark::RunSpecifiedBenchmarks(&recorder);
+
+  std::printf("\n%-26s %12s %12s %8s %8s  %s\n", "operation", "ours ns/op", "base ns/op", "ratio",
+              "target", "baseline");
+  int failures = 0;
+  for (const auto& entry : recorder.medians()) {
+    const std::string& name = entry.first;
+    const Target& target = targetOf(name);
+    const double ours = entry.second.ours, base = entry.second.base;
+    const double ratio = base > 0 ? ours / base : 0;
+    bool failed = false;
+    char targetText[32] = "-";
+    if (target.maxRatio > 0) {
+      std::snprintf(targetText, sizeof targetText, "%.2f", target.maxRatio);
+      failed = ratio > target.maxRatio;
+    } else if (target.maxNsPerOp > 0) {
+      std::snprintf(targetText, sizeof targetText, "<%.0fns", target.maxNsPerOp);
+      failed = ours > target.maxNsPerOp;
+    }
+    std::printf("%-26s %12.3f %12.3f %8.2f %8s  %s%s\n", name.c_str(), ours, base, ratio,
+                targetText, target.baselineName, failed ? "   FAILED: over target" : "");
+    failures += failed ? 1 : 0;
+  }
+  if (failures > 0)
+    std::printf("\n%d benchmark(s) over target\n", failures);
+  return failures == 0 ? 0 : 1;
+}

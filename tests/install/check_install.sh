@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the build tree into a temporary prefix and builds a consumer against it twice:
+# with CMake's find_package and with pkg-config. Both must run.
+#   check_install.sh <build dir> <consumer source dir>
+set -euo pipefail
+build_dir=$1
+consumer=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build_dir" --prefix "$prefix/root" > /dev/null
+test -L "$prefix/root/lib/libloom_util.so"
+test -L "$prefix/root/lib/libloom_util.so.1"
+test -f "$prefix/root/include/loom/util/amath.h"
+
+cmake -S "$consumer" -B "$prefix/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix/root" \
+  -DCMAKE_BUILD_RPATH="$prefix/root/lib" > /dev/null
+cmake --build "$prefix/cmake-build" > /dev/null
+"$prefix/cmake-build/consumer"
+
+export PKG_CONFIG_PATH="$prefix/root/lib/pkgconfig"
+# shellcheck disable=SC2046
+g++ -std=c++17 "$consumer/consumer.cpp" $(pkg-config --cflags --libs loom_util) \
+  -Wl,-rpath,"$prefix/root/lib" -o "$prefix/pkg-consumer"
+"$prefix/pkg-consumer"
