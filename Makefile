@@ -11,8 +11,12 @@ CMAKE_FLAGS ?=
 CONFIGURE = cmake -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
 TSAN_DIR    ?= build-tsan
+FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = fuzz_float_packing fuzz_word_kernels fuzz_fixed_ref fuzz_paths \
+               fuzz_abbreviation fuzz_strings
 
-.PHONY: all deps test demo bench asan tsan install clean
+.PHONY: all deps test demo bench asan tsan fuzz valgrind install clean
 
 all: test
 
@@ -42,6 +46,22 @@ tsan: deps
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir $(TSAN_DIR) --output-on-failure -R 'Threads|ReleaseText'
 
+# libFuzzer targets under ASan+UBSan, each run for FUZZ_SECONDS on its committed seeds (new
+# inputs go to the build directory). A finding is a failed run.
+fuzz: deps
+	./scripts/deps.sh fuzz
+	CC=clang CXX=clang++ $(CONFIGURE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLOOM_SANITIZE=ON -DLOOM_BUILD_FUZZ=ON -DLOOM_BUILD_TESTS=OFF -DLOOM_BUILD_EXAMPLES=OFF \
+	  -DLOOM_WERROR=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t; \
+	  echo "=== $$t ($(FUZZ_SECONDS) s)"; \
+	  ASAN_OPTIONS=halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    $(FUZZ_DIR)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t; \
+	done
+
 bench: deps
 	$(CONFIGURE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF \
 	  -DLOOM_BUILD_BENCH=ON
@@ -54,4 +74,4 @@ install: deps
 	cmake --install $(RELEASE_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(RELEASE_DIR)

@@ -3,6 +3,7 @@
 # Does nothing when everything is present; never runs apt-get for what is installed.
 set -euo pipefail
 
+# `deps.sh fuzz` adds clang and its fuzzer runtime; `deps.sh valgrind` adds valgrind.
 packages=(
   cmake ninja-build g++ make pkg-config
   libgmp-dev libmpfr-dev
@@ -11,6 +12,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-numpy python3-gmpy2
 )
+
+case "${1:-}" in
+  fuzz) packages=(clang-14 clang libclang-rt-14-dev) ;;
+  valgrind) packages=(valgrind) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -317,9 +317,9 @@ std::string abbreviateImpl(const std::string& filename, const std::string& direc
   std::string result =
       abbreviator.abbreviate(fullPath.getBaseName(), maxPrefixLength, maxSuffixLength,
                              indexCharactersLength, llvmFunctionName);
-  const std::string extension = fullPath.getExtension();
-  if (!extension.empty())
-    result += "." + extension;
+  // The extension goes back with its dot, also an empty one: "abc." must not become "abc".
+  if (extensionDot(fullPath.string()) != std::string::npos)
+    result += "." + fullPath.getExtension();
 
   if (abbreviationLogEnabled())
     appendToLog(fmt::format("Input: {}\nDirectory: {}\nPrefix/suffix/index chars: {}/{}/{}\n"
