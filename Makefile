@@ -7,6 +7,7 @@ RELEASE_DIR ?= build-release
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PYTHON      ?= /usr/bin/python3
 
 CONFIGURE = cmake -G Ninja -Wno-dev $(CMAKE_FLAGS)
 
@@ -61,6 +62,12 @@ fuzz: deps
 	    $(FUZZ_DIR)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t; \
 	done
+
+# The unit tests that do not start other processes, under valgrind's memcheck.
+valgrind: deps $(BUILD_DIR)/build.ninja
+	./scripts/deps.sh valgrind
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	$(PYTHON) scripts/valgrind_tests.py $(BUILD_DIR) tests
 
 bench: deps
 	$(CONFIGURE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF \
