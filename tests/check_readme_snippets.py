@@ -23,6 +23,22 @@ def main(readme, examples):
             print(f"README snippet {name} differs from examples/{name}")
             bad += 1
     print(f"{len(blocks) - bad} of {len(blocks)} snippets match")
+
+    # Every test named in the "Errors" table exists.
+    errors = text.split("## Errors", 1)[1].split("\n# ", 1)[0]
+    named = set(re.findall(r"`([A-Z]\w+)\.([A-Z]\w+)`", errors))
+    tests_dir = os.path.join(os.path.dirname(os.path.abspath(readme)), "tests")
+    sources = ""
+    for root, _, files in os.walk(tests_dir):
+        for f in files:
+            if f.endswith(".cpp"):
+                sources += open(os.path.join(root, f), encoding="utf-8").read()
+    defined = set(re.findall(r"TEST(?:_F)?\((\w+),\s*(\w+)\)", sources))
+    missing = sorted(f"{s}.{t}" for s, t in named - defined)
+    for name in missing:
+        print(f"README names a test that does not exist: {name}")
+        bad += 1
+    print(f"{len(named) - len(missing)} of {len(named)} tests named in Errors exist")
     return 1 if bad else 0
 
 
