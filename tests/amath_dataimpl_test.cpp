@@ -10,38 +10,16 @@
 #include <new>
 #include <string>
 
-// Every allocation of the process is counted: operator new here, GMP's and MPFR's through
-// mp_set_memory_functions below.
+// Every allocation of the process is counted (operator new, and GMP's and MPFR's once
+// alloc_counter::install() has routed them).
+#include "alloc_counter.h"
+
 namespace {
-long gAllocations = 0;
-void* countingMalloc(size_t n) {
-  ++gAllocations;
-  return std::malloc(n);
-}
-void* countingRealloc(void* p, size_t, size_t n) {
-  ++gAllocations;
-  return std::realloc(p, n);
-}
-void countingFree(void* p, size_t) {
-  std::free(p);
-}
+using alloc_counter::countingFree;
+using alloc_counter::countingMalloc;
+using alloc_counter::countingRealloc;
+std::atomic<long>& gAllocations = alloc_counter::count;
 } // namespace
-// The replacements pair malloc with free; GCC cannot see that through inlining.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size))
-    return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#pragma GCC diagnostic pop
 
 namespace {
 

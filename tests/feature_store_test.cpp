@@ -13,26 +13,16 @@
 #include <string>
 #include <vector>
 
-// Counts every allocation of the process, to show that reading a feature allocates nothing.
+// Every allocation of the process is counted (operator new, and GMP's and MPFR's once
+// alloc_counter::install() has routed them).
+#include "alloc_counter.h"
+
 namespace {
-std::atomic<long> gAllocations{0};
-}
-// The replacements pair malloc with free; GCC cannot see that through inlining.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size))
-    return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#pragma GCC diagnostic pop
+using alloc_counter::countingFree;
+using alloc_counter::countingMalloc;
+using alloc_counter::countingRealloc;
+std::atomic<long>& gAllocations = alloc_counter::count;
+} // namespace
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include "util/feature_store.h"
 #include "util/loom_feature.h"
 
+#include "run_command.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -182,34 +184,16 @@ TEST(FeatureRegister, ConstantOfAnotherTypeIsAnInternalRestriction) {
                   "type! \\[LoomFeature<T>::LoomFeature at src/util/loom_feature.h:[0-9]+\\] "));
 }
 
-struct HelperRun {
-  int status;
-  std::string output;
-};
-
-HelperRun runHelper(const char* path) {
-  HelperRun run{-1, {}};
-  FILE* pipe = popen((std::string(path) + " 2>&1").c_str(), "r");
-  if (pipe == nullptr)
-    return run;
-  char buffer[256];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
 // Helper programs whose own globals declare a library key: the clash must stop the process
 // while it is still initialising, before its main runs.
 TEST(FeatureRegister, HostGlobalClashEndsStaticInitialisation) {
-  const HelperRun clash = runHelper(FEATURE_CLASH_HELPER);
+  const CommandRun clash = runCommand(FEATURE_CLASH_HELPER);
   EXPECT_EQ(clash.status, 100);
   EXPECT_THAT(clash.output, ::testing::StartsWith("Error: Compiler Internal Restriction: "));
   EXPECT_THAT(clash.output, ::testing::HasSubstr("Feature already exists with a different type!"));
   EXPECT_THAT(clash.output, ::testing::Not(::testing::HasSubstr("main reached")));
 
-  const HelperRun same = runHelper(FEATURE_SAME_TYPE_HELPER);
+  const CommandRun same = runCommand(FEATURE_SAME_TYPE_HELPER);
   EXPECT_EQ(same.status, 0);
   EXPECT_EQ(same.output, "main reached\n");
 }

@@ -219,7 +219,7 @@ TEST_F(Abbreviation, KeepsShortNamesAndCutsLongOnesAroundAnIndex) {
             "elsewhere/" + std::string(80, 'P') + "0000" + std::string(20, 'S'));
   EXPECT_EQ(abbreviate(long105), std::string(80, 'P') + "0000" + std::string(20, 'S'));
   EXPECT_EQ(abbreviate(".bashrc"), ".bashrc");
-  EXPECT_EQ(abbreviate("dir/"), "dir/"); // no file name: nothing to shorten, separator kept
+  EXPECT_EQ(abbreviate("dir/"), "dir/");     // no file name: nothing to shorten, separator kept
   EXPECT_EQ(abbreviate("d/abc."), "d/abc."); // an empty extension keeps its dot
   EXPECT_EQ(abbreviate("d/."), "d/.");
   EXPECT_EQ(abbreviate("d/" + std::string(105, 'z') + "."),

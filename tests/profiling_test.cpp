@@ -2,6 +2,7 @@
 
 #include "util/feature_store.h"
 
+#include "run_command.h"
 #include "temp_dir.h"
 
 #include <boost/filesystem.hpp>
@@ -276,27 +277,10 @@ TEST(ProfilingThreads, EachThreadHasItsOwnLogger) {
   util::ClearFeatures();
 }
 
-struct CommandRun {
-  int status;
-  std::string output;
-};
-CommandRun run(const std::string& command) {
-  CommandRun result{-1, {}};
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr)
-    return result;
-  char buffer[512];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 class ProfilingShutdown : public TempDirTest {};
 
 TEST_F(ProfilingShutdown, EveryEnabledLoggerReportsOnceAtExitAndTheTraceParses) {
-  const CommandRun helper = run(PROFILING_HELPER);
+  const CommandRun helper = runCommand(PROFILING_HELPER);
   ASSERT_EQ(helper.status, 0) << helper.output;
   EXPECT_EQ(filesStartingWith("loomprofiler__").size(), 2u); // one per thread's logger
   EXPECT_EQ(filesStartingWith("loom_profiler_details__").size(), 2u);
@@ -306,8 +290,8 @@ TEST_F(ProfilingShutdown, EveryEnabledLoggerReportsOnceAtExitAndTheTraceParses) 
   const auto traces = filesStartingWith("loomprofiler_trace__");
   ASSERT_GE(traces.size(), 1u);
   // Each logger's full write produces the same process-wide trace; check one.
-  const CommandRun check =
-      run(std::string(LOOM_PYTHON) + " " + CHECK_TRACE_SCRIPT + " " + traces[0].string() + " 3");
+  const CommandRun check = runCommand(std::string(LOOM_PYTHON) + " " + CHECK_TRACE_SCRIPT + " " +
+                                      traces[0].string() + " 3");
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_EQ(check.output, "ok 3 2\n");
   EXPECT_THAT(readFile(traces[0]),

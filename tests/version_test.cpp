@@ -1,5 +1,6 @@
 #include "util/version.h"
 
+#include "run_command.h"
 #include "temp_dir.h"
 
 #include <boost/filesystem.hpp>
@@ -59,27 +60,14 @@ protected:
     TempDirTest::TearDown();
   }
 
-  struct Run {
-    int status;
-    std::string output;
-  };
   // Runs the helper from a copy of program and library placed in `directory`.
-  Run rootFoundIn(const std::string& directory) {
+  CommandRun rootFoundIn(const std::string& directory) {
     const fs::path dir = at(directory);
     fs::create_directories(dir);
     const fs::path library = LOOM_LIBRARY_FILE;
     fs::copy_file(library, dir / LOOM_LIBRARY_SONAME);
     fs::copy_file(LOOM_ROOT_HELPER, dir / "helper");
-    Run run{-1, {}};
-    FILE* pipe = popen(((dir / "helper").string() + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-      return run;
-    char buffer[512];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return runCommand((dir / "helper").string());
   }
 
 private:
@@ -95,16 +83,16 @@ TEST_F(LoomRoot, EnvironmentIsTakenUnchecked) {
 }
 
 TEST_F(LoomRoot, NearestAncestorNamedExactlyLoom) {
-  const Run nested = rootFoundIn("root/loom/bin/Loom/lib");
+  const CommandRun nested = rootFoundIn("root/loom/bin/Loom/lib");
   EXPECT_EQ(nested.status, 0);
   EXPECT_EQ(nested.output, at("root/loom"));
-  const Run inside = rootFoundIn("other/loom");
+  const CommandRun inside = rootFoundIn("other/loom");
   EXPECT_EQ(inside.status, 0);
   EXPECT_EQ(inside.output, at("other/loom"));
 }
 
 TEST_F(LoomRoot, NoRootEndsTheProcessWithTheMessage) {
-  const Run lost = rootFoundIn("root/Loom/lib");
+  const CommandRun lost = rootFoundIn("root/Loom/lib");
   EXPECT_EQ(lost.status, 1);
   EXPECT_EQ(lost.output, "Error: LOOM_ROOTDIR is not set and failed to manually locate loom.");
 }
