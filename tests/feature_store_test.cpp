@@ -18,9 +18,6 @@
 #include "alloc_counter.h"
 
 namespace {
-using alloc_counter::countingFree;
-using alloc_counter::countingMalloc;
-using alloc_counter::countingRealloc;
 std::atomic<long>& gAllocations = alloc_counter::count;
 } // namespace
 

@@ -2,6 +2,8 @@
 // tests/oracle/conversion_cases.py (gmpy2, exact integers and fractions, struct).
 #include "util/amath_dataimpl.h"
 
+#include "case_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -150,24 +152,9 @@ protected:
 };
 
 TEST_F(Conversions, EveryPairMatchesTheIndependentReference) {
-  std::ifstream cases(CONVERSION_ORACLE_CASES);
-  ASSERT_TRUE(cases.good()) << "missing " << CONVERSION_ORACLE_CASES;
-  std::map<std::string, long> checked;
-  long failures = 0;
-  for (std::string line; std::getline(cases, line);) {
-    if (line.empty())
-      continue;
-    std::istringstream in(line);
-    std::string op;
-    in >> op;
-    const std::string actual = run(op, in);
-    std::string expected;
-    std::getline(in >> std::ws, expected);
-    ++checked[op];
-    if (actual != expected && ++failures <= 20)
-      ADD_FAILURE() << line << "\n  library gave: " << actual;
-  }
-  EXPECT_EQ(failures, 0);
+  const auto checked =
+      checkOracleCases(CONVERSION_ORACLE_CASES,
+                       [&](const std::string& op, std::istringstream& in) { return run(op, in); });
   EXPECT_EQ(checked.size(), 7u);
   for (const auto& entry : checked)
     EXPECT_GE(entry.second, 500) << entry.first;
