@@ -73,6 +73,11 @@ TEST(AssertDefaultReport, ShowsQualifiedNameOfSignature) {
                 "Compiler Internal Restriction: 'c' [" + std::string(994, 'q') + " at a.cpp:1] ");
 }
 
+TEST(AssertDefaultReport, NullFileOrFunctionStillReports) {
+  EXPECT_REPORT(aster_assert_handler("c", nullptr, 1, nullptr, nullptr),
+                "Compiler Internal Restriction: 'c' [ at (null):1] "); // "(null)" is cut at its "("
+}
+
 TEST(AssertDefaultReport, SegfaultAssertAbortsWithoutOutput) {
   EXPECT_EXIT(
       {

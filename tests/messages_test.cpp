@@ -104,6 +104,22 @@ TEST(FileMessageHandlerChain, WritesPrefixAndTextThenPassesTheTextOn) {
   std::fclose(file);
 }
 
+TEST(FileMessageHandlerChain, MissingPartsDoNotCrashTheChannel) {
+  Recorder tail;
+  FileMessageHandler noStream(nullptr, "x: ", &tail, false);
+  noStream.HandleMessage("forwarded");
+  noStream.HandleMessage(nullptr);
+  EXPECT_EQ(tail.texts, (std::vector<std::string>{"forwarded", ""}));
+  FileMessageHandler noNext(nullptr, "x: ", nullptr, false);
+  noNext.HandleMessage("ends here");
+
+  MessageHandlerRegister channel(&tail);
+  channel.RegisterHandler(nullptr); // silences the channel
+  channel.ReceiveMessage("dropped");
+  EXPECT_NE(channel.GetCurrentHandler(), nullptr);
+  EXPECT_EQ(tail.texts.size(), 2u);
+}
+
 TEST(FileMessageHandlerChain, DebugOnlyHandlerNeitherWritesNorForwardsWhileDebugIsOff) {
   FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);

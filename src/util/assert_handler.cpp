@@ -64,7 +64,10 @@ void aster_assert_handler(const char* condition, const char* file, unsigned int 
   // Stop right at the failing check, with nothing written, for a debugger or a crash dump.
   if (std::getenv("SEGFAULT_ASSERT") != nullptr)
     std::abort();
-  const std::string report = defaultReport(condition, file, line, function, message);
+  // File and function always come from a check site; a caller passing null gets "(null)"
+  // rather than a crash inside the report.
+  const std::string report =
+      defaultReport(condition, orNull(file), line, orNull(function), message);
   MessageHandlerRegister::errors.ReceiveMessage(report.c_str());
   std::exit(100);
 }

@@ -41,17 +41,26 @@ MessageHandler::~MessageHandler() = default;
 
 void NullMessageHandler::HandleMessage(const char* /*text*/) {}
 
+void MessageHandlerRegister::RegisterHandler(MessageHandler* handler) {
+  mHandler = handler != nullptr ? handler : &gNullHandler.value;
+}
+
 void FileMessageHandler::HandleMessage(const char* text) {
   if (mDebugOnly && !util::internal::debugMessagesEnabled())
     return;
+  if (text == nullptr)
+    text = "";
   if (mStream == stderr || mStream == stdout) {
     util::platform::debuggerOutput(text);
     util::platform::debuggerOutput("\n");
   }
   // A channel never fails: write errors are ignored.
-  std::fputs(mPrefix, mStream);
-  std::fputs(text, mStream);
-  mNext->HandleMessage(text);
+  if (mStream != nullptr) {
+    std::fputs(mPrefix != nullptr ? mPrefix : "", mStream);
+    std::fputs(text, mStream);
+  }
+  if (mNext != nullptr)
+    mNext->HandleMessage(text);
 }
 
 namespace util {

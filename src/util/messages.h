@@ -45,6 +45,8 @@ public:
 
 // Writes mPrefix and the text to mStream (no line break, no flush), then passes the text on
 // to mNext. A debug-only handler writes and forwards nothing while debug messages are off.
+// Without a stream it only forwards; without a next handler the chain ends; a null text is
+// taken as empty.
 class LOOM_UTIL_API FileMessageHandler : public MessageHandler {
 public:
   FileMessageHandler(FILE* stream, const char* prefix, MessageHandler* next,
@@ -73,8 +75,9 @@ class LOOM_UTIL_API MessageHandlerRegister {
 public:
   constexpr explicit MessageHandlerRegister(MessageHandler* handler) noexcept : mHandler(handler) {}
 
-  // The old handler is neither deleted nor chained.
-  void RegisterHandler(MessageHandler* handler) { mHandler = handler; }
+  // The old handler is neither deleted nor chained. Null silences the channel (a handler that
+  // drops every text) rather than leaving it to crash on the next text.
+  void RegisterHandler(MessageHandler* handler);
   MessageHandler* GetCurrentHandler() const { return mHandler; }
   void ReceiveMessage(const char* text) { mHandler->HandleMessage(text); }
 
