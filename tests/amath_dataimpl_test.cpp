@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 // Every allocation of the process is counted (operator new, and GMP's and MPFR's once
 // alloc_counter::install() has routed them).
@@ -297,98 +298,98 @@ TEST_F(FixedRefTest, SaturateChecksEveryBitOfHugeValues) {
   EXPECT_EQ(a.saturate(70000), 1);
 }
 
+// Runs `step` four times with GMP's and MPFR's memory counted too, and returns how many
+// allocations each run made.
+template <typename Step> std::vector<long> allocationsPerStep(Step step) {
+  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
+  std::vector<long> counts;
+  for (int i = 0; i < 4; ++i) {
+    const long before = gAllocations;
+    step(i);
+    counts.push_back(gAllocations - before);
+  }
+  mp_set_memory_functions(nullptr, nullptr, nullptr);
+  return counts;
+}
+
+void expectOnlyTheFirstStepAllocates(const std::vector<long>& counts) {
+  ASSERT_EQ(counts.size(), 4u);
+  EXPECT_GT(counts[0], 0);
+  EXPECT_EQ(counts[1], 0);
+  EXPECT_EQ(counts[2], 0);
+  EXPECT_EQ(counts[3], 0);
+}
+
 // A model step: temporaries of every kind, arithmetic that grows integers, pushes and pops
 // on every stack, then resetAvailability. After the first step nothing is allocated.
 TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
-  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
-  {
-    util::TempVarAllocator alloc;
-    WideTypedFormatVector ports(2);
-    MPFR input;
-    mpfr_init2(input.mValue, 24);
-    long perStep[4] = {};
-    for (int step = 0; step < 4; ++step) {
-      const long before = gAllocations;
-      // References are built per evaluation, taking their temporaries afresh.
-      FixedRef x(&WideFixedType::legacy, alloc), acc(&WideFixedType::legacy, alloc);
-      x.bindIO(ports[0]);
-      x.setValue(3); // same magnitudes every step: integers need no more limbs
-      acc.setOne();
-      for (int k = 0; k < 6; ++k) { // up to 3^6 * 2^(64k): several limbs
-        acc.setMult(acc, x);
-        acc.setLdExp(acc, 64);
-        acc.push();
-      }
-      for (int k = 0; k < 6; ++k)
-        acc.pop(k % 2 == 0);
-      acc.saturate(-16);
-      mpz_t* scratch = alloc.getTempFixed();
-      mpz_mul(*scratch, acc.getRef(), acc.getRef());
-      *alloc.getTempSingle() = 1.5f;
-      *alloc.getTempDouble() = 2.5;
-      MPFR* f = alloc.getTempVarFloat(23);
-      mpfr_set_si(input.mValue, step, MPFR_RNDN);
-      util::VarFloatStackHandler* stack = alloc.getVarFloatStackHandler(23);
-      stack->push(input);
-      stack->push(*f);
-      stack->pop();
-      *alloc.getStackDouble()->pushSlot() = 1.0;
-      *alloc.getStackSingle()->pushSlot() = 1.0f;
-      x.bindReset();
-      alloc.resetAvailability();
-      perStep[step] = gAllocations - before;
+  util::TempVarAllocator alloc;
+  WideTypedFormatVector ports(2);
+  MPFR input;
+  mpfr_init2(input.mValue, 24);
+  expectOnlyTheFirstStepAllocates(allocationsPerStep([&](int step) {
+    // References are built per evaluation, taking their temporaries afresh.
+    FixedRef x(&WideFixedType::legacy, alloc), acc(&WideFixedType::legacy, alloc);
+    x.bindIO(ports[0]);
+    x.setValue(3); // same magnitudes every step: integers need no more limbs
+    acc.setOne();
+    for (int k = 0; k < 6; ++k) { // up to 3^6 * 2^(64k): several limbs
+      acc.setMult(acc, x);
+      acc.setLdExp(acc, 64);
+      acc.push();
     }
-    EXPECT_GT(perStep[0], 0);
-    EXPECT_EQ(perStep[1], 0);
-    EXPECT_EQ(perStep[2], 0);
-    EXPECT_EQ(perStep[3], 0);
-    mpfr_clear(input.mValue);
-  }
-  mp_set_memory_functions(nullptr, nullptr, nullptr);
+    for (int k = 0; k < 6; ++k)
+      acc.pop(k % 2 == 0);
+    acc.saturate(-16);
+    mpz_t* scratch = alloc.getTempFixed();
+    mpz_mul(*scratch, acc.getRef(), acc.getRef());
+    *alloc.getTempSingle() = 1.5f;
+    *alloc.getTempDouble() = 2.5;
+    MPFR* f = alloc.getTempVarFloat(23);
+    mpfr_set_si(input.mValue, step, MPFR_RNDN);
+    util::VarFloatStackHandler* stack = alloc.getVarFloatStackHandler(23);
+    stack->push(input);
+    stack->push(*f);
+    stack->pop();
+    *alloc.getStackDouble()->pushSlot() = 1.0;
+    *alloc.getStackSingle()->pushSlot() = 1.0f;
+    x.bindReset();
+    alloc.resetAvailability();
+  }));
+  mpfr_clear(input.mValue);
 }
 
 // Float ports of four formats read, computed on and written every step, with flushing off so
 // that subnormal rounding runs too: nothing is allocated after the first step.
 TEST(SteadyState, VarFloatPortsPackAndUnpackWithoutAllocating) {
   VarFloatPacker::flushSubnormalsToZero(false);
-  mp_set_memory_functions(countingMalloc, countingRealloc, countingFree);
-  {
-    VarFloatType formats[] = {{"half", 5, 10, true},
-                              {"single", 8, 23, true},
-                              {"double", 11, 52, true},
-                              {"quad", 15, 112, true}};
-    util::TempVarAllocator alloc;
-    WideTypedFormatVector ports(8);
-    for (int i = 0; i < 4; ++i) {
-      ports[2 * i].setVarType(&formats[i]);
-      ports[2 * i + 1].setVarType(&formats[i]);
-    }
-    long perStep[4] = {};
-    for (int step = 0; step < 4; ++step) {
-      const long before = gAllocations;
-      for (int i = 0; i < 4; ++i) {
-        VarFloatRef in(&formats[i], alloc), out(&formats[i], alloc);
-        in.bindIO(ports[2 * i]);
-        mpfr_set_d(in.getRef().mValue, -1.0 / 3.0, MPFR_RNDN);
-        in.write();
-        in.read();
-        out.bindIO(ports[2 * i + 1]);
-        out.setLdExp(in, -(1 << (4 + 2 * i)) - 3); // deep in the subnormal range
-        out.write();
-        out.read();
-        out.setMod(in, in);
-        out.setNaN();
-        out.write();
-      }
-      alloc.resetAvailability();
-      perStep[step] = gAllocations - before;
-    }
-    EXPECT_GT(perStep[0], 0);
-    EXPECT_EQ(perStep[1], 0);
-    EXPECT_EQ(perStep[2], 0);
-    EXPECT_EQ(perStep[3], 0);
+  VarFloatType formats[] = {{"half", 5, 10, true},
+                            {"single", 8, 23, true},
+                            {"double", 11, 52, true},
+                            {"quad", 15, 112, true}};
+  util::TempVarAllocator alloc;
+  WideTypedFormatVector ports(8);
+  for (int i = 0; i < 4; ++i) {
+    ports[2 * i].setVarType(&formats[i]);
+    ports[2 * i + 1].setVarType(&formats[i]);
   }
-  mp_set_memory_functions(nullptr, nullptr, nullptr);
+  expectOnlyTheFirstStepAllocates(allocationsPerStep([&](int) {
+    for (int i = 0; i < 4; ++i) {
+      VarFloatRef in(&formats[i], alloc), out(&formats[i], alloc);
+      in.bindIO(ports[2 * i]);
+      mpfr_set_d(in.getRef().mValue, -1.0 / 3.0, MPFR_RNDN);
+      in.write();
+      in.read();
+      out.bindIO(ports[2 * i + 1]);
+      out.setLdExp(in, -(1 << (4 + 2 * i)) - 3); // deep in the subnormal range
+      out.write();
+      out.read();
+      out.setMod(in, in);
+      out.setNaN();
+      out.write();
+    }
+    alloc.resetAvailability();
+  }));
   VarFloatPacker::flushSubnormalsToZero(true);
 }
 

@@ -172,11 +172,6 @@ mpz_ptr scratchInteger() {
   return scratch.z;
 }
 
-// The i-th value from the top of a stack of plain values, or null.
-template <typename Stack> auto stackEntry(Stack* stack, int depth) {
-  return stack->fromTop(depth);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -213,7 +208,7 @@ int SingleRef::pop(bool discard) {
 }
 
 int DoubleRef::bindStack(int depth) {
-  double* slot = stackEntry(allocator->getStackDouble(), depth);
+  double* slot = allocator->getStackDouble()->fromTop(depth);
   if (slot == nullptr)
     return -1;
   value = slot;
@@ -221,7 +216,7 @@ int DoubleRef::bindStack(int depth) {
 }
 
 int SingleRef::bindStack(int depth) {
-  float* slot = stackEntry(allocator->getStackSingle(), depth);
+  float* slot = allocator->getStackSingle()->fromTop(depth);
   if (slot == nullptr)
     return -1;
   value = slot;
