@@ -3,9 +3,14 @@
 // and run it there.
 #include "util/version.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 int main() {
+  // The library must know where it was loaded from even after the host changes directory.
+  if (chdir("/") != 0)
+    return 2;
   std::printf("%s", util::GetLoomRootDir().c_str());
   return 0;
 }

@@ -12,7 +12,9 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -229,6 +231,22 @@ TEST_F(Abbreviation, KeepsShortNamesAndCutsLongOnesAroundAnIndex) {
   Path::resetAbbreviation(); // indexes start again
   EXPECT_EQ(abbreviate("out/" + other),
             "out/" + std::string(80, 'p') + "0000" + std::string(20, 'S'));
+}
+
+TEST_F(Abbreviation, OneDirectoryIsOneNumberingHoweverItIsSpelled) {
+  // Each spelling names the same directory on disk: the four long names must get four indexes,
+  // or two generated files would overwrite each other.
+  fs::create_directories(at("real/out"));
+  fs::create_directory_symlink(at("real/out"), at("alias"));
+  const std::vector<std::string> spellings = {"real/out", "./real/out/", at("real/out"),
+                                              "real/x/../out", "alias"};
+  std::set<std::string> onDisk;
+  for (std::size_t i = 0; i < spellings.size(); ++i) {
+    const std::string full = std::string(80, 'P') + std::to_string(i) + std::string(30, 'S');
+    const std::string got = abbreviate(spellings[i] + "/" + full + ".vhd");
+    EXPECT_EQ(got.rfind(Path(spellings[i]).string(), 0), 0u) << got; // the caller's spelling
+    EXPECT_TRUE(onDisk.insert(fs::weakly_canonical(got).filename().string()).second) << got;
+  }
 }
 
 TEST_F(Abbreviation, OneIndexCharacterCountsTo35ThenOverflows) {

@@ -8,10 +8,14 @@
 
 #include <dlfcn.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,6 +60,18 @@ void onError(const std::string& id, const std::map<std::string, std::string>& p)
 }
 void onWarning(const std::string& id, const std::map<std::string, std::string>& p) {
   gReports.push_back({"warning", id, p});
+}
+
+// Runs `check` in a death-test child without root's privileges (root is never refused a
+// directory); the child prints what `check` found wrong and exits with 0 only when nothing was.
+[[noreturn]] void asUnprivileged(const std::function<std::string()>& check) {
+  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+    std::fputs("could not drop privileges", stderr);
+    _exit(2);
+  }
+  const std::string failure = check();
+  std::fputs(failure.c_str(), stderr);
+  _exit(failure.empty() ? 0 : 1);
 }
 
 class FileOps : public TempDirTest {
@@ -226,6 +242,81 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
   EXPECT_TRUE(CopyDirectory(at("a"), at("ab"))); // a sibling with a common prefix is fine
 }
 
+TEST_F(FileOps, CopyNeverWritesOntoItsOwnSource) {
+  makeFile("a.txt", "precious");
+  fs::create_directory(at("sub"));
+  fs::create_hard_link(at("a.txt"), at("hard.txt"));
+  fs::create_symlink(at("a.txt"), at("soft.txt"));
+  for (const std::string target : {"./a.txt", "sub/../a.txt", "hard.txt", "soft.txt"}) {
+    EXPECT_FALSE(CopyFile(Path("a.txt"), Path(target))) << target;
+    EXPECT_EQ(readFile("a.txt"), "precious") << target;
+    EXPECT_THAT(warnings(), HasSubstr("Message: Source and destination are the same file: " +
+                                      Path(target).string() + "\n"));
+  }
+  // A tree installed by links before: that entry is refused, the others are copied.
+  fs::create_directories(at("src"));
+  makeFile("src/x.txt", "X");
+  makeFile("src/y.txt", "Y");
+  fs::create_directories(at("dst"));
+  fs::create_symlink(at("src/x.txt"), at("dst/x.txt"));
+  EXPECT_FALSE(CopyDirectory(Path("src"), Path("dst")));
+  EXPECT_EQ(readFile("src/x.txt"), "X");
+  EXPECT_EQ(readFile("dst/y.txt"), "Y");
+}
+
+TEST_F(FileOps, CopyDirectoryRecreatesLinksToDirectoriesInsteadOfFollowingThem) {
+  fs::create_directories(at("src/sub"));
+  makeFile("src/sub/f", "F");
+  fs::create_directory_symlink(".", at("src/self")); // a cycle
+  fs::create_directory_symlink("sub", at("src/alias"));
+  EXPECT_TRUE(CopyDirectory(Path("src"), Path("dst")));
+  EXPECT_EQ(fs::read_symlink(at("dst/self")), ".");
+  EXPECT_EQ(readFile("dst/alias/f"), "F"); // through the copied link to the copied directory
+  EXPECT_TRUE(CopyDirectory(Path("src"), Path("dst"))); // again, over the links made before
+  EXPECT_EQ(fs::read_symlink(at("dst/alias")), "sub");
+}
+
+TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
+  const std::string tooLong = std::string(300, 'n') + "/out";
+  EXPECT_FALSE(MakeDirectory(tooLong.c_str(), true));
+  EXPECT_THAT(warnings(), HasSubstr("File name too long"));
+  CreateAndValidateOutputDirectory(tooLong.c_str(), onError, onWarning, 0, true);
+  ASSERT_EQ(gReports.size(), 2u);
+  EXPECT_EQ(gReports[0].id, "IO_ERR_COULD_NOT_CREATE_DIR");
+  EXPECT_THAT(gReports[0].parameters["details"], HasSubstr("File name too long"));
+  EXPECT_EQ(gReports[1].id, "IO_ERR_DIR_DOES_NOT_EXIST");
+  EXPECT_FALSE(Path(tooLong).isWritable());
+  EXPECT_FALSE(Path(tooLong).hasSpaceAvailable(0));
+  EXPECT_FALSE(CopyDirectory(Path(tooLong), Path("copy")));
+
+  // A parent that may not be searched, and a directory that may not be listed.
+  fs::create_directories(at("locked/inner"));
+  fs::permissions(at("locked"), fs::no_perms);
+  fs::create_directories(at("unlisted/inner"));
+  fs::permissions(at("unlisted"), fs::owner_write | fs::owner_exe | fs::others_exe);
+  fs::permissions(root(), fs::all_all); // the child writes its warnings file here
+  fs::remove("file_util_warnings.txt");
+  EXPECT_EXIT(asUnprivileged([this] {
+                std::string wrong;
+                gReports.clear();
+                CreateAndValidateOutputDirectory("locked/out", onError, onWarning, 0, true);
+                if (gReports.size() != 2 || gReports[0].id != "IO_ERR_COULD_NOT_CREATE_DIR" ||
+                    gReports[0].parameters["details"] != "Error code [13]: Permission denied" ||
+                    gReports[1].id != "IO_ERR_DIR_DOES_NOT_EXIST")
+                  wrong += "validation reported otherwise; ";
+                if (MakeDirectory("locked/out", false))
+                  wrong += "MakeDirectory succeeded; ";
+                if (CopyDirectory(Path("locked/inner"), Path("copy")))
+                  wrong += "copy from a locked directory succeeded; ";
+                if (CopyDirectory(Path("unlisted"), Path("copy2")) ||
+                    warnings() != "Error copying directory <unlisted> to <copy2>. Message: "
+                                  "Permission denied\n")
+                  wrong += "copy from an unlisted directory: " + warnings();
+                return wrong;
+              }),
+              ExitedWithCode(0), "^$");
+}
+
 TEST_F(FileOps, WarningsFileThatCannotBeOpenedGoesToStandardError) {
   fs::create_directory(at("file_util_warnings.txt")); // a directory in the file's place
   ::testing::internal::CaptureStderr();
@@ -244,6 +335,60 @@ TEST_F(FileOps, RemoveAndRename) {
   fs::create_directories(at("d/e"));
   EXPECT_THROW(Remove(at("d")), fs::filesystem_error); // not empty
   EXPECT_THROW(Rename(at("nothing"), at("x")), fs::filesystem_error);
+}
+
+// The absolute, lexically normal text of `path`, by the file-system library's own rules (after
+// collapsing runs of separators, which the library would take for a network name).
+std::string normalAbsolute(const fs::path& path) {
+  std::string text = path.string();
+  for (std::string::size_type at; (at = text.find("//")) != std::string::npos;)
+    text.erase(at, 1);
+  text = fs::absolute(text).lexically_normal().string();
+  for (;;) {
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "/.") == 0)
+      text.resize(text.size() - 2);
+    else if (text.size() > 1 && text.back() == '/')
+      text.pop_back();
+    else if (text.compare(0, 3, "/..") == 0 && (text.size() == 3 || text[3] == '/'))
+      text.erase(0, 3); // the root is its own parent
+    else
+      return text.empty() ? "/" : text;
+  }
+}
+
+class RelativePaths : public TempDirTest {};
+
+TEST_F(RelativePaths, SpellingsOfOneDirectoryAgree) {
+  std::string up; // from the working directory to the root
+  for (const auto& part : fs::path(root()).relative_path())
+    up += part == "." ? "" : "../";
+  const std::vector<std::array<std::string, 3>> rows = {{"out/x.v", "out/", "x.v"},
+                                                        {"out/x.v", ".", "out/x.v"},
+                                                        {"out/x.v", "./out", "x.v"},
+                                                        {"./out//x.v", "out/.", "x.v"},
+                                                        {"/abs/x.v", "out", up + "../abs/x.v"},
+                                                        {"out/x.v", root(), "out/x.v"},
+                                                        {root() + "/out/x.v", "out/sub/..", "x.v"}};
+  for (const auto& row : rows)
+    EXPECT_EQ(CreateRelativePath(row[0].c_str(), row[1].c_str()), row[2])
+        << row[0] << " relative to " << row[1];
+}
+
+TEST_F(RelativePaths, JoiningTheBaseWithTheResultLeadsToTheTarget) {
+  std::mt19937 random(17);
+  const char* const parts[] = {"a", "b", "c", ".", "..", ""}; // "" doubles a separator
+  const auto randomPath = [&] {
+    std::string text = random() % 3 == 0 ? "/" : "";
+    for (unsigned i = 0, n = 1 + random() % 5; i < n; ++i)
+      text += std::string(i > 0 ? "/" : "") + parts[random() % 6];
+    return random() % 4 == 0 ? text + "/" : text;
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const std::string target = randomPath(), base = randomPath();
+    const std::string relative = CreateRelativePath(target.c_str(), base.c_str());
+    ASSERT_EQ(normalAbsolute(fs::path(normalAbsolute(base)) / relative), normalAbsolute(target))
+        << target << " relative to " << base << " gave " << relative;
+  }
 }
 
 TEST(PathStrings, RelativePathsComponentByComponent) {
@@ -283,7 +428,7 @@ TEST(PathStrings, AbsolutePathsAndUris) {
 }
 
 TEST(LibraryLocation, IsTheDirectoryOfTheLoadedLibrary) {
-  EXPECT_EQ(fs::canonical(GetCurrentLibraryDirectory()), fs::canonical(LOOM_LIBRARY_DIR));
+  EXPECT_EQ(GetCurrentLibraryDirectory(), fs::canonical(LOOM_LIBRARY_DIR).string());
 }
 
 class ParentSearch : public TempDirTest {};

@@ -60,14 +60,16 @@ protected:
     TempDirTest::TearDown();
   }
 
-  // Runs the helper from a copy of program and library placed in `directory`.
-  CommandRun rootFoundIn(const std::string& directory) {
+  // Runs the helper from a copy of program and library placed in `directory`; by its absolute
+  // name, or by `command` run in the test directory.
+  CommandRun rootFoundIn(const std::string& directory, const std::string& command = "") {
     const fs::path dir = at(directory);
     fs::create_directories(dir);
     const fs::path library = LOOM_LIBRARY_FILE;
     fs::copy_file(library, dir / LOOM_LIBRARY_SONAME);
     fs::copy_file(LOOM_ROOT_HELPER, dir / "helper");
-    return runCommand((dir / "helper").string());
+    return runCommand(command.empty() ? (dir / "helper").string()
+                                      : "cd '" + root() + "' && " + command);
   }
 
 private:
@@ -89,6 +91,16 @@ TEST_F(LoomRoot, NearestAncestorNamedExactlyLoom) {
   const CommandRun inside = rootFoundIn("other/loom");
   EXPECT_EQ(inside.status, 0);
   EXPECT_EQ(inside.output, at("other/loom"));
+}
+
+TEST_F(LoomRoot, LibraryFoundThroughARelativeOrLinkedSearchPath) {
+  // The search path outranks the helper's own; the helper changes directory before it asks.
+  const CommandRun relative =
+      rootFoundIn("root/loom/lib", "cd root/loom/lib && LD_LIBRARY_PATH=. ./helper");
+  EXPECT_EQ(relative.output, at("root/loom"));
+  fs::create_directory_symlink(at("root/loom/lib"), at("alias"));
+  EXPECT_EQ(runCommand("cd '" + root() + "' && LD_LIBRARY_PATH=alias alias/helper").output,
+            at("root/loom"));
 }
 
 TEST_F(LoomRoot, NoRootEndsTheProcessWithTheMessage) {

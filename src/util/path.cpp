@@ -2,6 +2,7 @@
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
+#include "util/path_internal.h"
 #include "util/string_utils.h"
 
 #include <boost/filesystem.hpp>
@@ -14,6 +15,7 @@
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace fs = boost::filesystem;
 
@@ -42,6 +44,35 @@ fs::path weaklyCanonicalAbsolute(const fs::path& p) {
 }
 
 } // namespace
+
+namespace internal {
+
+fs::path absoluteNormal(const fs::path& p) {
+  fs::path absolute = p;
+  if (!p.has_root_directory()) {
+    boost::system::error_code ec;
+    const fs::path cwd = fs::current_path(ec);
+    if (!ec)
+      absolute = cwd / p;
+  }
+  std::vector<fs::path> parts;
+  for (const fs::path& part : absolute.relative_path()) {
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..")
+        parts.pop_back();
+      else if (!absolute.has_root_directory())
+        parts.push_back(part); // a relative path may climb; the root has no parent
+    } else if (part != "." && !part.empty()) {
+      parts.push_back(part);
+    }
+  }
+  fs::path normal = absolute.root_path();
+  for (const fs::path& part : parts)
+    normal /= part;
+  return normal;
+}
+
+} // namespace internal
 
 void Path::set(const std::string& text) {
   std::string::size_type kept = 0;
@@ -129,22 +160,25 @@ bool Path::isDirectory() const {
   return fs::is_directory(fs::status(m_path));
 }
 
+// Both are yes/no questions asked while validating output directories: a status that cannot be
+// read (permission denied on a parent, a name too long) answers no instead of throwing.
 bool Path::isWritable() const {
-  if (!exists())
+  boost::system::error_code ec;
+  const fs::file_status status = fs::status(m_path, ec);
+  if (ec || !(fs::is_regular_file(status) || fs::is_directory(status)))
     return false;
   const fs::perms owner = fs::owner_read | fs::owner_write;
-  const bool writable = (fs::status(m_path).permissions() & owner) == owner;
-  boost::system::error_code ec;
+  const bool writable = (status.permissions() & owner) == owner;
   fs::space(m_path, ec);
   return !ec && writable;
 }
 
 bool Path::hasSpaceAvailable(std::uint64_t megabytes) const {
-  if (!isDirectory())
+  boost::system::error_code ec;
+  if (!fs::is_directory(fs::status(m_path, ec)) || ec)
     return false;
   if (megabytes > (UINT64_MAX >> 20))
     return false; // no volume holds that many bytes
-  boost::system::error_code ec;
   const fs::space_info info = fs::space(m_path, ec);
   return !ec && info.available >= (megabytes << 20);
 }
@@ -206,9 +240,17 @@ std::map<std::string, std::string>& truncatedFunctionNameMap() {
   return names;
 }
 
+// Keyed by the directory's resolved absolute form, so that "out", "./out", its absolute
+// spelling and a symbolic link to it share one numbering: they are one directory on disk.
 std::map<std::string, PathAbbreviator>& abbreviators() {
   static std::map<std::string, PathAbbreviator> byDirectory;
   return byDirectory;
+}
+
+std::string directoryKey(const std::string& directory) {
+  boost::system::error_code ec;
+  const fs::path canonical = fs::weakly_canonical(directory, ec);
+  return internal::absoluteNormal(ec ? fs::path(directory) : canonical).string();
 }
 
 bool abbreviationLogEnabled() {
@@ -313,7 +355,7 @@ std::string abbreviateImpl(const std::string& filename, const std::string& direc
                   "Directory information found in abbreviation where filename only expected.");
 
   const Path fullPath = Path(directory).join(filename);
-  PathAbbreviator& abbreviator = abbreviators()[fullPath.getDirectory()];
+  PathAbbreviator& abbreviator = abbreviators()[directoryKey(fullPath.getDirectory())];
   std::string result =
       abbreviator.abbreviate(fullPath.getBaseName(), maxPrefixLength, maxSuffixLength,
                              indexCharactersLength, llvmFunctionName);

@@ -1,6 +1,7 @@
 #include "util/path_utils.h"
 
 #include "util/assert_handler.h"
+#include "util/path_internal.h"
 #include "util/platform/platform.h"
 
 #include <boost/filesystem.hpp>
@@ -33,6 +34,10 @@ void writeWarning(const std::string& message) {
 void fail(const std::string& message) {
   gLastMessage = message;
   writeWarning(message);
+}
+
+std::string errorCodeText(const boost::system::error_code& ec) {
+  return fmt::format("Error code [{}]: {}", ec.value(), ec.message());
 }
 
 std::string orEmpty(const char* text) {
@@ -78,13 +83,26 @@ bool FileExists(const Path& path) {
 
 bool MakeDirectory(const char* dir, bool recursive) {
   const Path path(orEmpty(dir));
-  if (path.exists()) {
-    if (path.isDirectory())
-      return true;
+  const auto warnCreation = [&](const std::string& details) {
+    gLastMessage = details;
+    writeWarning(fmt::format("Error creating directory <{}>. Please check that the parent "
+                             "directory is writable. Details: {}",
+                             orEmpty(dir), details));
+  };
+  boost::system::error_code ec;
+  const fs::file_status status = fs::status(path.string(), ec);
+  if (fs::is_directory(status))
+    return true;
+  if (fs::is_regular_file(status)) {
     gLastMessage = "Path exists but it is a file not a directory";
     return false;
   }
-  boost::system::error_code ec;
+  if (status.type() == fs::status_error) {
+    // Neither there nor absent: a parent that may not be searched, a name too long.
+    warnCreation(errorCodeText(ec));
+    return false;
+  }
+  ec.clear();
   bool created = false;
   bool explained = false; // a text more useful than the error code is already stored
   if (path.empty()) {
@@ -95,19 +113,17 @@ bool MakeDirectory(const char* dir, bool recursive) {
       created = recursive ? fs::create_directories(path.string(), ec)
                           : fs::create_directory(path.string(), ec);
     } catch (const std::exception& e) {
-      gLastMessage = e.what();
-      writeWarning(fmt::format("Error creating directory <{}>. Please check that the parent "
-                               "directory is writable. Details: {}",
-                               orEmpty(dir), e.what()));
+      warnCreation(e.what());
       explained = true;
     }
   }
   if (created && !ec)
     return true;
-  if (path.isDirectory())
-    return true;
+  boost::system::error_code again;
+  if (fs::is_directory(fs::status(path.string(), again)))
+    return true; // made in the meantime by someone else
   if (!explained)
-    gLastMessage = fmt::format("Error code [{}]: {}", ec.value(), ec.message());
+    gLastMessage = errorCodeText(ec);
   return false;
 }
 
@@ -120,24 +136,57 @@ void Rename(const Path& from, const Path& to) {
 }
 
 bool CopyFile(const Path& from, const Path& to) {
+  const auto failed = [&](const std::string& reason) {
+    gLastMessage = reason;
+    writeWarning(fmt::format("Error copying file from <{}> to <{}>. Message: {}", from.string(),
+                             to.string(), reason));
+    return false;
+  };
+  // Overwriting truncates the target before a byte is read: a target that is the source under
+  // another name (a "./" spelling, a hard or symbolic link) would be emptied.
+  boost::system::error_code ec;
+  if (fs::equivalent(from.string(), to.string(), ec) && !ec)
+    return failed("Source and destination are the same file: " + to.string());
   try {
     fs::copy_file(from.string(), to.string(), fs::copy_options::overwrite_existing);
   } catch (const fs::filesystem_error& e) {
-    gLastMessage = e.what();
-    writeWarning(fmt::format("Error copying file from <{}> to <{}>. Message: {}", from.string(),
-                             to.string(), e.what()));
-    return false;
+    return failed(e.what());
   }
   return true;
 }
 
+namespace {
+
+// A symbolic link to a directory is made again as a link with the same target text: copying
+// what it points to could recurse through a cycle ("self -> .") without end.
+bool copyDirectoryLink(const fs::path& link, const fs::path& target) {
+  boost::system::error_code ec;
+  const fs::path pointsTo = fs::read_symlink(link, ec);
+  if (!ec) {
+    boost::system::error_code absent; // a target that is not there yet is the common case
+    const fs::file_status existing = fs::symlink_status(target, absent);
+    if (fs::is_symlink(existing) || fs::is_regular_file(existing))
+      fs::remove(target, ec);
+  }
+  if (!ec)
+    fs::create_symlink(pointsTo, target, ec);
+  if (!ec)
+    return true;
+  fail(fmt::format("Error copying link <{}> to <{}>. Message: {}", link.string(), target.string(),
+                   ec.message()));
+  return false;
+}
+
+} // namespace
+
 bool CopyDirectory(const Path& from, const Path& to) {
-  const auto copyError = [&](const fs::filesystem_error& e) {
+  const auto copyError = [&](const std::string& message) {
     fail(fmt::format("Error copying directory <{}> to <{}>. Message: {}", from.string(),
-                     to.string(), e.what()));
+                     to.string(), message));
   };
   try {
-    if (!DirExists(from)) {
+    boost::system::error_code ec;
+    if (!fs::is_directory(fs::status(from.string(), ec))) {
       fail(fmt::format("Source directory <{}> is invalid", from.string()));
       return false;
     }
@@ -152,25 +201,35 @@ bool CopyDirectory(const Path& from, const Path& to) {
       return false;
     }
   } catch (const fs::filesystem_error& e) {
-    copyError(e);
+    copyError(e.what());
     return false;
   }
 
   bool result = true;
-  for (fs::directory_iterator it(from.string()), end; it != end; ++it) {
+  boost::system::error_code ec;
+  for (fs::directory_iterator it(from.string(), ec), end; !ec && it != end; it.increment(ec)) {
     try {
       const Path entry(it->path().string());
       const Path target = to.join(entry.getFilename());
-      if (fs::is_directory(fs::status(it->path()))) {
+      boost::system::error_code statusError;
+      const bool directory = fs::is_directory(fs::status(it->path(), statusError));
+      if (directory && fs::is_symlink(fs::symlink_status(it->path(), statusError))) {
+        if (!copyDirectoryLink(it->path(), target.string()))
+          result = false;
+      } else if (directory) {
         if (!CopyDirectory(entry, target))
           return false;
       } else if (!CopyFile(entry, target)) {
         result = false;
       }
     } catch (const fs::filesystem_error& e) {
-      copyError(e);
+      copyError(e.what());
       result = false;
     }
+  }
+  if (ec) { // the source could not be listed (to the end)
+    copyError(ec.message());
+    return false;
   }
   return result;
 }
@@ -187,10 +246,18 @@ void CreateAndValidateOutputDirectory(const char* dir, MessageCallback onError,
     if (callback != nullptr)
       callback(id, parameters);
   };
-  if (!path.exists() && !MakeDirectory(path.c_str(), true))
+  // Status queries with error codes: a path that cannot even be looked at (a parent that may not
+  // be searched, a name too long) is a directory that could not be created, not an exception.
+  boost::system::error_code ec;
+  fs::file_status status = fs::status(path.string(), ec);
+  const bool exists = fs::is_regular_file(status) || fs::is_directory(status);
+  if (!exists && !MakeDirectory(path.c_str(), true))
     send(onError, "IO_ERR_COULD_NOT_CREATE_DIR", {{"details", gLastMessage}});
-  if (!path.isDirectory()) {
-    send(onError, path.isFile() ? "IO_ERR_FILE_WHEN_EXPECTED_DIR" : "IO_ERR_DIR_DOES_NOT_EXIST",
+  status = fs::status(path.string(), ec);
+  if (!fs::is_directory(status)) {
+    send(onError,
+         fs::is_regular_file(status) ? "IO_ERR_FILE_WHEN_EXPECTED_DIR"
+                                     : "IO_ERR_DIR_DOES_NOT_EXIST",
          {});
     return;
   }
@@ -202,8 +269,13 @@ void CreateAndValidateOutputDirectory(const char* dir, MessageCallback onError,
 }
 
 namespace {
+// Both sides are compared in absolute, lexically normal form: "out/", "./out" and the absolute
+// spelling of out name one directory, and a relative base against an absolute path needs the
+// working directory to be compared at all. Runs of separators are one separator, as in every
+// path of ours (the file-system library would read a leading "//" as a network name).
 std::string relativePath(const char* path, const char* base) {
-  const fs::path p(orEmpty(path)), b(orEmpty(base));
+  const fs::path p = internal::absoluteNormal(Path(orEmpty(path)).string());
+  const fs::path b = internal::absoluteNormal(Path(orEmpty(base)).string());
   auto pi = p.begin(), bi = b.begin();
   while (pi != p.end() && bi != b.end() && *pi == *bi) {
     ++pi;

@@ -15,8 +15,9 @@ namespace platform {
 // channel, so there this writes nothing.
 void debuggerOutput(const char* text);
 
-// The full file name of the loaded module (shared library) that contains this code; empty
-// when the platform cannot tell.
+// The full file name of the loaded module (shared library) that contains this code, absolute
+// and with symbolic links resolved as they stood when it was loaded; empty when the platform
+// cannot tell.
 std::string currentModulePath();
 
 // A pipe reading what the shell command prints (popen with "r"); null when it cannot start.

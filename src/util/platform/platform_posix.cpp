@@ -1,7 +1,10 @@
 #include "util/platform/platform.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <link.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -10,12 +13,38 @@ namespace platform {
 
 void debuggerOutput(const char* /*text*/) {}
 
-std::string currentModulePath() {
+namespace {
+
+// The loader records a library under the name it was found by, which is relative when a search
+// directory was ("LD_LIBRARY_PATH=."), and wrong after the host changes directory. So the name
+// is resolved once, while the library loads, into an absolute path without symbolic links.
+char gModulePath[PATH_MAX];
+bool gModulePathKnown = false;
+
+void resolveModulePath() {
   Dl_info info{};
+  link_map* module = nullptr;
   // Any function of this library names the module it was loaded from.
-  if (dladdr(reinterpret_cast<void*>(&currentModulePath), &info) == 0 || info.dli_fname == nullptr)
-    return std::string();
-  return info.dli_fname;
+  if (dladdr1(reinterpret_cast<void*>(&resolveModulePath), &info, reinterpret_cast<void**>(&module),
+              RTLD_DL_LINKMAP) == 0 ||
+      module == nullptr)
+    return;
+  // Linked into the program itself: the loader knows it only as argv[0].
+  const char* name = module->l_name[0] != '\0' ? module->l_name : "/proc/self/exe";
+  if (realpath(name, gModulePath) != nullptr)
+    gModulePathKnown = true;
+}
+
+__attribute__((constructor)) void resolveModulePathAtLoad() {
+  resolveModulePath();
+}
+
+} // namespace
+
+std::string currentModulePath() {
+  if (!gModulePathKnown)
+    resolveModulePath(); // asked for by another module's constructor before ours ran
+  return gModulePathKnown ? std::string(gModulePath) : std::string();
 }
 
 FILE* openReadPipe(const char* commandLine) {
