@@ -306,6 +306,8 @@ TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
                   wrong += "validation reported otherwise; ";
                 if (MakeDirectory("locked/out", false))
                   wrong += "MakeDirectory succeeded; ";
+                if (FindDirectoryInParents("unlisted", "locked/a/b").string() != "unlisted")
+                  wrong += "the search upwards did not pass the locked directory; ";
                 if (CopyDirectory(Path("locked/inner"), Path("copy")))
                   wrong += "copy from a locked directory succeeded; ";
                 if (CopyDirectory(Path("unlisted"), Path("copy2")) ||

@@ -321,7 +321,8 @@ Path FindDirectoryInParents(const std::string& name, const std::string& start) {
   while (!currDir.isEmpty()) {
     currDir = Path(currDir.getDirectory());
     const Path candidate = currDir.join(name);
-    if (DirExists(candidate))
+    boost::system::error_code ec; // an ancestor that may not be searched holds nothing for us
+    if (fs::is_directory(fs::status(candidate.string(), ec)))
       return candidate;
   }
   LOOM_ASSERT_MSG(!currDir.isEmpty(),
