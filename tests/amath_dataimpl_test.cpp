@@ -340,6 +340,7 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
     }
     for (int k = 0; k < 6; ++k)
       acc.pop(k % 2 == 0);
+    acc.setScaleDouble(acc, -1.0 / 3.0);
     acc.saturate(-16);
     mpz_t* scratch = alloc.getTempFixed();
     mpz_mul(*scratch, acc.getRef(), acc.getRef());

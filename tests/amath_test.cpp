@@ -556,4 +556,28 @@ TEST_F(FpToFxP, SaturatesRoundsAndDropsValuesBelowOneStep) {
   EXPECT_EQ(quantise(1e9, 8, -2, 1), 508);
 }
 
+// w - f and -f are formed without int overflow; a grid whose top or step the float exponent
+// range cannot hold is refused, one merely far from 1 still quantises.
+TEST_F(FpToFxP, GridsBeyondTheExponentRangeAreRefused) {
+  mpfr_t x;
+  mpfr_init2(x, 53);
+  mpfr_set_ui(x, 1, MPFR_RNDN);
+  const char* message = "Fixed-point grid is outside the float exponent range.";
+  EXPECT_EXIT(fpToFxP(x, 8, INT_MIN, 1, MPFR_RNDN), ExitedWithCode(100), HasSubstr(message));
+  EXPECT_EXIT(fpToFxP(x, 8, -2147483640, 0, MPFR_RNDN), ExitedWithCode(100), HasSubstr(message));
+  EXPECT_EXIT(fpToFxP(x, 8, INT_MAX, 1, MPFR_RNDN), ExitedWithCode(100), HasSubstr(message));
+
+  // Steps of 2^-1000000: 1 saturates to 127 steps, 123/16 of a step rounds to 8.
+  mpfr_t* top = fpToFxP(x, 8, 1000000, 1, MPFR_RNDN);
+  mpfr_set_ui_2exp(x, 123, -1000004, MPFR_RNDN);
+  mpfr_t* rounded = fpToFxP(x, 8, 1000000, 1, MPFR_RNDN);
+  EXPECT_EQ(mpfr_cmp_ui_2exp(*top, 127, -1000000), 0);
+  EXPECT_EQ(mpfr_cmp_ui_2exp(*rounded, 8, -1000000), 0);
+  for (mpfr_t* r : {top, rounded}) {
+    mpfr_clear(*r);
+    std::free(r);
+  }
+  mpfr_clear(x);
+}
+
 } // namespace

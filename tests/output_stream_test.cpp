@@ -122,6 +122,7 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
   text.writeLine("port (\nclk : in std_logic\n);");
   text.outdent();
   text.write("raw\0bytes", 9);
+  text.write(static_cast<const char*>(nullptr)); // as empty, like the file stream
   EXPECT_EQ(text.text(), std::string("entity fir is\n    port (\n    clk : in std_logic\n    );\n"
                                      "raw\0bytes",
                                      64));
@@ -134,6 +135,7 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
     EXPECT_TRUE(file.isEnabled());
     file.indent();
     file.writeLine("a\nb");
+    file.write(static_cast<const char*>(nullptr));
     file.flush();
     EXPECT_FALSE(file.hasError());
   }

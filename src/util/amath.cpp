@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -701,7 +702,14 @@ void IEEE_Double::flushSubnormals() {
 
 mpfr_t* fpToFxP(const mpfr_t x, int w, int f, int s, mpfr_rnd_t rnd) {
   LOOM_ASSERT(s == 0 || s == 1);
-  LOOM_ASSERT(w - s >= 1);
+  LOOM_ASSERT(w > s);
+  // Exponents in 64 bits: w - f and -f overflow an int for extreme f. The grid's top
+  // 2^(w-f-s) and its step 2^-f (MPFR exponents one above the powers) must be floats; the
+  // other bounds lie between them.
+  const std::int64_t topPower = std::int64_t(w) - f - s;
+  const std::int64_t stepPower = -std::int64_t(f);
+  LOOM_ASSERT_MSG(topPower + 1 <= mpfr_get_emax() && stepPower + 1 >= mpfr_get_emin(),
+                  "Fixed-point grid is outside the float exponent range.");
   const mpfr_prec_t precision = w - s;
   auto* result = static_cast<mpfr_t*>(std::malloc(sizeof(mpfr_t)));
   LOOM_ASSERT(result != nullptr);
@@ -717,25 +725,26 @@ mpfr_t* fpToFxP(const mpfr_t x, int w, int f, int s, mpfr_rnd_t rnd) {
   mpfr_init2(maxV, precision);
   mpfr_init2(minV, precision);
   mpfr_init2(step, 2);
-  mpfr_set_ui_2exp(maxV, 1, w - f - s, MPFR_RNDN);
-  mpfr_set_ui_2exp(step, 1, -f, MPFR_RNDN);
+  mpfr_set_ui_2exp(maxV, 1, static_cast<mpfr_exp_t>(topPower), MPFR_RNDN);
+  mpfr_set_ui_2exp(step, 1, static_cast<mpfr_exp_t>(stepPower), MPFR_RNDN);
   mpfr_sub(maxV, maxV, step, MPFR_RNDN);
-  if (s == 1)
-    mpfr_set_si_2exp(minV, -1, w - f - 1, MPFR_RNDN);
+  if (s == 1) // the top power is w - f - 1 for a signed grid
+    mpfr_set_si_2exp(minV, -1, static_cast<mpfr_exp_t>(topPower), MPFR_RNDN);
   else
     mpfr_set_zero(minV, 1);
 
-  if (mpfr_nan_p(x) || (mpfr_number_p(x) && mpfr_get_exp(x) <= -f)) {
+  if (mpfr_nan_p(x) || (mpfr_number_p(x) && mpfr_get_exp(x) <= stepPower)) {
     mpfr_set_zero(*result, 1); // below one grid step
   } else if (mpfr_greater_p(x, maxV)) {
     mpfr_set(*result, maxV, MPFR_RNDN);
   } else if (mpfr_less_p(x, minV)) {
     mpfr_set(*result, minV, MPFR_RNDN);
   } else {
-    // Rounding to e + f significant bits puts x on the grid of step 2^-f.
-    const mpfr_exp_t e = mpfr_get_exp(x);
+    // Rounding to e + f significant bits puts x on the grid of step 2^-f; within the grid
+    // e <= w - f, so that precision is at most w.
+    const std::int64_t bits = std::int64_t(mpfr_get_exp(x)) + f;
     mpfr_t rounded;
-    mpfr_init2(rounded, e + f > 2 ? static_cast<mpfr_prec_t>(e + f) : 2);
+    mpfr_init2(rounded, bits > 2 ? static_cast<mpfr_prec_t>(bits) : 2);
     mpfr_set(rounded, x, rnd);
     mpfr_set(*result, rounded, MPFR_RNDN);
     mpfr_clear(rounded);

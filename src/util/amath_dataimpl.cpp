@@ -90,28 +90,29 @@ void FixedRef::setNot(FixedRef& a, int n) {
     mpz_combit(*value, static_cast<mp_bitcnt_t>(bit));
 }
 
+// s is m * 2^e with m an integer of at most 53 bits, so a * m is exact in the destination and
+// a single rounding shift finishes the job: no float temporaries, exact at any width.
 void FixedRef::setScaleDouble(FixedRef& a, double s) {
   LOOM_ASSERT_MSG(std::isfinite(s), "Scale factor must be a finite number.");
-  mpf_t product, scale;
-  mpf_init(product);
-  mpf_init2(scale, 53);
-  mpf_set_z(product, *a.value);
-  mpf_set_d(scale, s);
-  mpf_mul(product, product, scale);
-  // Adding half of the sign, as 2p +- 1 halved: scaling by two is exact, so this rounds
-  // exactly as adding 0.5 would, without a third float.
-  const int sign = mpf_sgn(product);
-  if (sign != 0) {
-    mpf_mul_2exp(product, product, 1);
-    if (sign > 0)
-      mpf_add_ui(product, product, 1);
-    else
-      mpf_sub_ui(product, product, 1);
-    mpf_div_2exp(product, product, 1);
+  static_assert(sizeof(long) * CHAR_BIT >= 64, "a 53-bit significand must fit a long");
+  int e = 0;
+  const long m = static_cast<long>(std::ldexp(std::frexp(s, &e), 53));
+  e -= 53;
+  mpz_mul_si(*value, *a.value, m);
+  if (e >= 0) {
+    mpz_mul_2exp(*value, *value, static_cast<mp_bitcnt_t>(e));
+    return;
   }
-  mpz_set_f(*value, product);
-  mpf_clear(product);
-  mpf_clear(scale);
+  // |x| / 2^k rounded half away from zero is the truncated quotient plus bit k-1 of |x|.
+  const mp_bitcnt_t k = static_cast<mp_bitcnt_t>(-e);
+  const bool negative = mpz_sgn(*value) < 0;
+  mpz_abs(*value, *value);
+  const bool roundUp = mpz_tstbit(*value, k - 1) != 0;
+  mpz_tdiv_q_2exp(*value, *value, k);
+  if (roundUp)
+    mpz_add_ui(*value, *value, 1);
+  if (negative)
+    mpz_neg(*value, *value);
 }
 
 int FixedRef::saturate(int widthCode) {

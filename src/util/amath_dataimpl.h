@@ -187,8 +187,8 @@ public:
     else
       mpz_fdiv_q_2exp(*value, *a.value, 0ul - static_cast<mp_bitcnt_t>(n));
   }
-  // a * s rounded to the nearest integer, halves away from zero, at GMP's default float
-  // precision. A scale that is not finite is an internal restriction.
+  // The exact a * s rounded to the nearest integer, halves away from zero. A scale that is not
+  // finite is an internal restriction.
   void setScaleDouble(FixedRef& a, double s);
 
   int compare(long n) const { return mpz_cmp_si(*value, n); }

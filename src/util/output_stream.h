@@ -79,7 +79,10 @@ public:
   void flush() override {}
   void close() override { mClosed = true; }
   bool isEnabled() override { return !mClosed; }
-  void write(const char* text) override { mText += text; }
+  void write(const char* text) override {
+    if (text != nullptr)
+      mText += text;
+  }
   void write(const std::string& text) override { mText += text; }
   void write(const char* data, std::size_t size) override { mText.append(data, size); }
   bool hasError() const override { return false; }

@@ -6,6 +6,7 @@ Line format: an operation name, then decimal operands, then the expected results
 """
 import math
 import random
+import struct
 import sys
 from fractions import Fraction
 
@@ -14,6 +15,18 @@ def rand_int(rng, max_bits=300):
     bits = rng.choice([1, 2, 8, 31, 32, 33, 63, 64, 65, 100, 128, rng.randrange(1, max_bits + 1)])
     v = rng.getrandbits(bits)
     return -v if rng.getrandbits(1) else v
+
+
+def rand_double(rng):
+    """A finite double: any bit pattern, a subnormal, a power of two or a plain small value."""
+    kind = rng.randrange(4)
+    if kind == 2:
+        return math.copysign(math.ldexp(1.0, rng.randrange(-1074, 1024)), rng.random() - 0.5)
+    if kind == 3:
+        return rng.uniform(-4.0, 4.0)
+    bits = rng.getrandbits(64 if kind == 0 else 52) | (rng.getrandbits(1) << 63)
+    s = struct.unpack("<d", struct.pack("<Q", bits))[0]
+    return s if math.isfinite(s) else rand_double(rng)
 
 
 def trunc_div(a, b):
@@ -75,17 +88,19 @@ def main(path):
         result, port = saturate(a, code)
         lines.append(f"saturate {a} {code} {result} {port}")
 
-    # Scaling: products exact within GMP's default float precision, so that only the
-    # rounding rule decides. Doubles are written exactly as hexadecimal floats.
+    # Scaling: the exact product, rounded halves away from zero, for doubles of every exponent
+    # (subnormals included) written exactly as hexadecimal floats. One case in four is a tie:
+    # an odd multiple of 2^(k-1) times an odd multiple of 2^-k lands on a half.
     for _ in range(3000):
-        if rng.getrandbits(1):
-            a = rng.randrange(-(1 << 11), 1 << 11)
-            s = rng.uniform(-1000.0, 1000.0)
-        else:
-            a = rng.randrange(-(1 << 40), 1 << 40)
-            s = rng.randrange(-(1 << 20), 1 << 20) / float(1 << rng.randrange(0, 25))
+        a, s = rand_int(rng, 600), rand_double(rng)
+        if rng.getrandbits(2) == 0:
+            k = rng.randrange(1, 200)
+            a = (a | 1) << (k - 1)
+            s = math.copysign(math.ldexp(rng.getrandbits(rng.randrange(1, 53)) | 1, -k), s)
         lines.append(f"scale {a} {s.hex()} {round_half_away(Fraction(a) * Fraction(s))}")
-    for a, s in [(5, 0.5), (-5, 0.5), (3, 0.5), (-3, 0.5), (1, -0.5), (0, 7.25)]:
+    big = 1 << 127
+    for a, s in [(5, 0.5), (-5, 0.5), (3, 0.5), (-3, 0.5), (1, -0.5), (0, 7.25), (7, 0.0),
+                 (-7, -0.0), (big + 3, 1.0), (big - 1, 2.0), (-big - 3, 0.25)]:
         lines.append(f"scale {a} {s.hex()} {round_half_away(Fraction(a) * Fraction(s))}")
 
     with open(path, "w") as out:
