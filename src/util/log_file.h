@@ -14,7 +14,7 @@
 //
 //   {
 //     util::RedirectConsoleOutput capture("tool_output.txt"); // printf, std::cout, children
-//     std::system("quartus_sh --version");
+//     std::system("loom-sim --version");
 //   } // standard output is back where it was
 
 // Opens (creates or truncates) the log file and puts it before every channel's handler; an
