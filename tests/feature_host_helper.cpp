@@ -1,5 +1,5 @@
-// A host program whose global declares a feature with a key the library already has, with
-// the same type or (HOST_FEATURE_CLASH) another one.
+// A host program whose global declares a feature with a key the library already has, with the
+// same type or (HOST_FEATURE_CLASH) another one.
 #include "util/loom_feature.h"
 
 #include <cstdio>
@@ -11,6 +11,5 @@ const LoomFeature<bool> hostFeature("reportDebugMessages", true);
 #endif
 
 int main() {
-  std::printf("main reached\n");
-  return hostFeature.mName[0] == 'r' ? 0 : 1;
+  std::puts("main reached");
 }

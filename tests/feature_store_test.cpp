@@ -3,307 +3,159 @@
 
 #include <boost/any.hpp>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <atomic>
-#include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <new>
-#include <string>
-#include <vector>
+#include <sstream>
 
-// Every allocation of the process is counted (operator new, and GMP's and MPFR's once
-// alloc_counter::install() has routed them).
-#include "alloc_counter.h"
+#include "alloc_counter.h" // counts every allocation of the process
 
-namespace {
-std::atomic<long>& gAllocations = alloc_counter::count;
-} // namespace
+using namespace ::testing;
+using namespace util;
+namespace F = Features;
+using Cast = boost::bad_any_cast;
 
-namespace {
-
-using util::FeatureList;
-using util::FeatureMap;
-
-struct Recorded {
-  std::string kind, id;
-  util::MessageParameters parameters;
-  bool operator==(const Recorded& o) const {
-    return kind == o.kind && id == o.id && parameters == o.parameters;
-  }
-};
-
-struct RecordingInterface : util::MessageInterface {
-  std::vector<Recorded> messages;
-  void error(const std::string& id, const util::MessageParameters& p) override {
-    messages.push_back({"error", id, p});
-  }
-  void warning(const std::string& id, const util::MessageParameters& p) override {
-    messages.push_back({"warning", id, p});
-  }
-  void info(const std::string& id, const util::MessageParameters& p) override {
-    messages.push_back({"info", id, p});
-  }
-  void debug(const std::string& id, const util::MessageParameters& p) override {
-    messages.push_back({"debug", id, p});
-  }
-};
-
-class FeatureStore : public ::testing::Test {
+// The host's message interface for the test's length: records "<kind> <id> <key>; ".
+class FeatureStore : public Test, public MessageInterface {
 protected:
   void SetUp() override {
-    util::ClearFeatures();
-    util::setMessageInterface(&mSink);
+    ClearFeatures();
+    setMessageInterface(this);
   }
   void TearDown() override {
-    util::setMessageInterface(nullptr);
-    util::ClearFeatures();
+    setMessageInterface(nullptr);
+    ClearFeatures();
   }
-  RecordingInterface mSink;
+  void add(const char* kind, const std::string& id, const MessageParameters& p) {
+    mLog += std::string(kind) + " " + id + " " + p.at("feature") + "; ";
+  }
+  void error(const std::string& id, const MessageParameters& p) override { add("E", id, p); }
+  void warning(const std::string& id, const MessageParameters& p) override { add("W", id, p); }
+  void info(const std::string& id, const MessageParameters& p) override { add("I", id, p); }
+  void debug(const std::string& id, const MessageParameters& p) override { add("D", id, p); }
+  std::string mLog;
 };
 
-TEST_F(FeatureStore, ConstantsReadStoredValuesElseTheirDefaults) {
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 1);
-  util::SetFeatureInteger("fanoutPipeLength", 3);
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 3);
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH, 9), 3);
-  util::ClearFeatures();
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 1);
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH, 9), 9);
-
-  util::SetFeature(Features::SANDWICH_FIFO_THRESHOLD, 0.25);
-  EXPECT_EQ(util::GetFeature(Features::SANDWICH_FIFO_THRESHOLD), 0.25);
-  EXPECT_EQ(util::GetFeature(Features::SANDWICH_FIFO_SPARSITY_DSP), -1.0);
-  EXPECT_EQ(util::GetFeature(Features::SANDWICH_FIFO_SPARSITY_DSP, 2.5), 2.5);
-
-  util::SetFeature(Features::ATB_WAV_BUS, false);
-  EXPECT_FALSE(util::GetFeature(Features::ATB_WAV_BUS));
-  EXPECT_FALSE(util::GetFeature(Features::ATB_WAV_BUS, true));
-  EXPECT_TRUE(util::GetFeature(Features::ATB_LOG_BUS_OUT));
-  EXPECT_FALSE(util::GetFeature(Features::ATB_LOG_BUS_OUT, false));
-
-  EXPECT_EQ(util::GetFeature(Features::DEVICE_CORE_VOLTAGE), "");
-  EXPECT_EQ(util::GetFeature(Features::DEVICE_CORE_VOLTAGE, "0.9V"), "0.9V");
-  util::SetFeature(Features::DEVICE_CORE_VOLTAGE, "0.8V");
-  EXPECT_EQ(util::GetFeature(Features::DEVICE_CORE_VOLTAGE), "0.8V");
-  EXPECT_EQ(util::GetFeatureString("deviceCoreVoltage"), "0.8V");
-
-  util::SetFeature(Features::SIMULATION_DEBUG_LEVEL, 4);
-  EXPECT_EQ(util::GetFeatureInteger("simulationDebugLevel"), 4);
-
-  // Reading by constant enters nothing into the store.
-  EXPECT_FALSE(util::GetFeature(Features::FLIP_MEMS));
-  EXPECT_FALSE(util::FeatureIsDefined("flipMems"));
-  EXPECT_TRUE(mSink.messages.empty());
-}
-
-TEST_F(FeatureStore, KeysIgnoreLetterCase) {
-  util::SetFeatureBoolean("REPORTDEBUGMESSAGES", true);
-  EXPECT_TRUE(util::GetFeature(Features::REPORT_DEBUG_MESSAGES));
-  EXPECT_TRUE(util::FeatureIsDefined("reportdebugmessages"));
-  util::SetFeatureBoolean("reportDebugMessages", false); // replaces the same entry
-  EXPECT_FALSE(util::GetFeatureBoolean("ReportDebugMessages"));
-  EXPECT_FALSE(util::FeatureIsDefined("reportDebugMessage"));
-  EXPECT_FALSE(util::FeatureIsDefined("reportDebugMessagesX"));
-}
-
-TEST_F(FeatureStore, WeakSetsNeverReplaceAnEntry) {
-  util::SetWeakFeatureInteger("k", 1);
-  util::SetWeakFeatureInteger("K", 2);
-  EXPECT_EQ(util::GetFeatureInteger("k"), 1);
-  util::SetFeatureInteger("k", 2);
-  EXPECT_EQ(util::GetFeatureInteger("k"), 2);
-
-  util::SetWeakFeatureString("s", "first");
-  util::SetWeakFeatureBoolean("s", true);
-  util::SetWeakFeatureDouble("s", 1.5);
-  EXPECT_EQ(util::GetFeatureString("s"), "first");
-  util::SetWeakFeatureDouble("d", 1.5);
-  util::SetWeakFeatureBoolean("b", true);
-  EXPECT_EQ(util::GetFeatureDouble("d"), 1.5);
-  EXPECT_TRUE(util::GetFeatureBoolean("b"));
-
-  // A strong set replaces a value of another kind.
-  util::SetFeatureString("k", "text");
-  EXPECT_EQ(util::GetFeatureString("k"), "text");
-  util::SetFeatureDouble("k", 0.0);
-  EXPECT_FALSE(util::GetFeatureBoolean("k"));
+TEST_F(FeatureStore, ConstantsReadStoredValuesElseTheirDefaultsWithoutAllocating) {
+  std::ostringstream read;
+  for (int filled = 0; filled < 2; ++filled) { // an empty store, then one with comparisons
+    const long before = alloc_counter::count.load();
+    const bool b = GetFeature(F::ATB_LOG_BUS_OUT, filled != 0);
+    const int i = GetFeature(F::FANOUT_PIPE_LENGTH, 9);
+    const double d = GetFeature(F::SANDWICH_FIFO_THRESHOLD, 2.5);
+    const bool noList = GetFeature(F::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD).empty();
+    EXPECT_EQ(alloc_counter::count.load() - before, 0);
+    read << b << i << d << noList << GetFeature(F::DEVICE_CORE_VOLTAGE, "0.9V") << " ";
+    SetFeatureInteger("FANOUTPIPELENGTH", 3);     // keys ignore letter case
+    SetWeakFeatureInteger("fanoutpipelength", 4); // a weak set never replaces an entry
+    SetFeature(F::SANDWICH_FIFO_THRESHOLD, 0.25);
+    SetFeature(F::DEVICE_CORE_VOLTAGE, "0.8V");
+    SetFeature(F::ATB_LOG_BUS_OUT, false);
+  }
+  SetWeakFeatureString("new", "w");
+  SetFeatureString("fanoutPipeLength", "x"); // a strong set replaces another kind
+  read << GetFeatureString("NEW") << GetFeatureString("FanoutPipeLength")
+       << GetFeature(F::FLIP_MEMS);
+  // Reading by constant entered nothing; near names are other keys.
+  for (const char* key : {"flipMems", "fanoutPipeLengt", "fanoutPipeLengthX", "fanoutPipeLength"})
+    read << FeatureIsDefined(key);
+  EXPECT_EQ(read.str(), "092.510.9V 030.2510.8V wx00001");
+  EXPECT_EQ(mLog, "");
 }
 
 TEST_F(FeatureStore, BooleanAndIntegerReadsConvertNumbers) {
-  util::SetFeatureDouble("d", 0.5);
-  EXPECT_TRUE(util::GetFeatureBoolean("d"));
-  EXPECT_EQ(util::GetFeatureInteger("d"), 0);
-  util::SetFeatureDouble("d", -2.7);
-  EXPECT_EQ(util::GetFeatureInteger("d"), -2);
-  util::SetFeatureBoolean("b", true);
-  EXPECT_EQ(util::GetFeatureInteger("b"), 1);
-  util::SetFeatureInteger("i", -5);
-  EXPECT_TRUE(util::GetFeatureBoolean("i"));
-  util::SetFeatureInteger("i", 0);
-  EXPECT_FALSE(util::GetFeatureBoolean("i"));
-
-  // Beyond int, doubles saturate; NaN reads as 0.
-  util::SetFeatureDouble("d", 1e10);
-  EXPECT_EQ(util::GetFeatureInteger("d"), INT_MAX);
-  util::SetFeatureDouble("d", -1e10);
-  EXPECT_EQ(util::GetFeatureInteger("d"), INT_MIN);
-  util::SetFeatureDouble("d", 2147483647.9);
-  EXPECT_EQ(util::GetFeatureInteger("d"), INT_MAX);
-  util::SetFeatureDouble("d", -2147483648.9);
-  EXPECT_EQ(util::GetFeatureInteger("d"), INT_MIN);
-  util::SetFeatureDouble("d", std::nan(""));
-  EXPECT_EQ(util::GetFeatureInteger("d"), 0);
-  EXPECT_TRUE(util::GetFeatureBoolean("d")); // NaN is not 0.0
-
-  util::SetFeatureDouble("d", 2.0);
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 1);
-  util::SetFeatureDouble("fanoutPipeLength", 2.9);
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 2);
-  EXPECT_TRUE(mSink.messages.empty());
+  // Doubles truncate toward zero and saturate beyond int; NaN reads as 0 but is not 0.0.
+  std::ostringstream read;
+  for (double d : {0.5, -2.7, 0.0, 2147483647.9, 2147483648.0, 1e10, -2147483648.9, -2147483649.0,
+                   -1e10, std::nan("")}) {
+    SetFeatureDouble("d", d);
+    read << GetFeatureInteger("d") << GetFeatureBoolean("d") << " ";
+  }
+  SetFeatureBoolean("t", true);
+  SetWeakFeatureBoolean("f", false);
+  SetFeatureInteger("i", -5);
+  SetFeatureInteger("z", 0);
+  SetFeatureDouble("fanoutPipeLength", 2.9);
+  read << GetFeatureInteger("t") << GetFeatureInteger("f") << GetFeatureBoolean("i")
+       << GetFeatureBoolean("z") << GetFeature(F::FANOUT_PIPE_LENGTH);
+  EXPECT_EQ(read.str(), "01 -21 00 21474836471 21474836471 21474836471 -21474836481 "
+                        "-21474836481 -21474836481 01 10102");
+  EXPECT_EQ(mLog, "");
 }
 
 TEST_F(FeatureStore, DoubleAndStringReadsAcceptOnlyTheirKind) {
-  util::SetFeatureInteger("i", 7);
-  EXPECT_THROW(util::GetFeatureDouble("i"), boost::bad_any_cast);
-  EXPECT_THROW(util::GetFeatureString("i"), boost::bad_any_cast);
-  util::SetFeatureInteger("deviceCoreVoltage", 1);
-  EXPECT_THROW(util::GetFeature(Features::DEVICE_CORE_VOLTAGE), boost::bad_any_cast);
-  util::SetFeatureInteger("sandwichFIFOThreshold", 1);
-  EXPECT_THROW(util::GetFeature(Features::SANDWICH_FIFO_THRESHOLD), boost::bad_any_cast);
-  util::SetFeatureString("s", "1.5");
-  EXPECT_THROW(util::GetFeatureDouble("s"), boost::bad_any_cast);
-  EXPECT_EQ(util::GetFeatureInteger("i"), 7); // unchanged
+  SetFeatureInteger("deviceCoreVoltage", 1);
+  SetFeatureInteger("sandwichFIFOThreshold", 1);
+  EXPECT_THROW(GetFeatureDouble("deviceCoreVoltage"), Cast);
+  EXPECT_THROW(GetFeatureString("sandwichFIFOThreshold"), Cast);
+  EXPECT_THROW(GetFeature(F::DEVICE_CORE_VOLTAGE), Cast);
+  EXPECT_THROW(GetFeature(F::SANDWICH_FIFO_THRESHOLD), Cast);
 }
 
 TEST_F(FeatureStore, WrongKindsAreReportedToTheHostInterface) {
-  util::SetFeatureString("flipMems", "1");
-  EXPECT_FALSE(util::GetFeatureBoolean("FLIPMEMS"));
-  EXPECT_FALSE(util::GetFeature(Features::FLIP_MEMS));
-  EXPECT_EQ(util::GetFeatureInteger("flipmems"), 0);
-  util::AddToFeatureList("fanoutPipeLength", "x");
-  EXPECT_EQ(util::GetFeature(Features::FANOUT_PIPE_LENGTH), 0);
-
-  const std::vector<Recorded> expected{
-      {"error", "FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE", {{"feature", "FLIPMEMS"}}},
-      {"error", "FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE", {{"feature", "flipMems"}}},
-      {"error", "FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE", {{"feature", "flipmems"}}},
-      {"error", "FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE", {{"feature", "fanoutPipeLength"}}},
-  };
-  EXPECT_EQ(mSink.messages, expected);
+  SetFeatureString("flipMems", "1");
+  AddToFeatureList("fanoutPipeLength", "x");
+  EXPECT_FALSE(GetFeatureBoolean("FLIPMEMS") || GetFeature(F::FLIP_MEMS));
+  EXPECT_EQ(GetFeatureInteger("flipmems") + GetFeature(F::FANOUT_PIPE_LENGTH), 0);
+  EXPECT_EQ(mLog, "E FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE FLIPMEMS; "
+                  "E FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE flipMems; "
+                  "E FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE flipmems; "
+                  "E FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE fanoutPipeLength; ");
 }
 
 TEST_F(FeatureStore, PlainGettersEnterAnEmptyValue) {
-  EXPECT_TRUE(util::GetFeatureBooleanWithDefault("fresh", true));
-  EXPECT_EQ(util::GetFeatureIntegerWithDefault("fresh", 5), 5);
-  EXPECT_EQ(util::GetFeatureDoubleWithDefault("fresh", 0.5), 0.5);
-  EXPECT_EQ(util::GetFeatureStringWithDefault("fresh", "dflt"), "dflt");
-  EXPECT_FALSE(util::FeatureIsDefined("fresh"));
-  EXPECT_TRUE(mSink.messages.empty());
-
-  EXPECT_FALSE(util::GetFeatureBoolean("fresh"));
-  EXPECT_TRUE(util::FeatureIsDefined("fresh"));
-  ASSERT_EQ(mSink.messages.size(), 1u);
-  EXPECT_EQ(mSink.messages[0].id, "FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE");
-
-  EXPECT_FALSE(util::GetFeatureBooleanWithDefault("fresh", true));
-  EXPECT_EQ(mSink.messages.size(), 2u);
-  util::SetWeakFeatureBoolean("fresh", true);
-  EXPECT_FALSE(util::GetFeatureBooleanWithDefault("fresh", true));
-  EXPECT_THROW(util::GetFeatureStringWithDefault("fresh", "x"), boost::bad_any_cast);
-
-  EXPECT_THROW(util::GetFeatureDouble("other"), boost::bad_any_cast);
-  EXPECT_TRUE(util::FeatureIsDefined("other"));
-  EXPECT_THROW(util::AddToFeatureList("other", "x"), boost::bad_any_cast);
+  EXPECT_TRUE(GetFeatureBooleanWithDefault("new", true));
+  EXPECT_EQ(GetFeatureIntegerWithDefault("new", 5) + GetFeatureDoubleWithDefault("new", .5), 5.5);
+  EXPECT_EQ(GetFeatureStringWithDefault("new", "dflt"), "dflt");
+  EXPECT_FALSE(FeatureIsDefined("new") || GetFeatureBoolean("new"));
+  SetWeakFeatureBoolean("new", true);
+  EXPECT_EQ(GetFeatureIntegerWithDefault("new", 5), 0); // the empty value is read
+  EXPECT_THROW(GetFeatureStringWithDefault("new", "x"), Cast);
+  EXPECT_THROW(GetFeatureDouble("other"), Cast);
+  EXPECT_THROW(AddToFeatureList("other", "x"), Cast);
+  EXPECT_EQ(mLog, "E FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE new; "
+                  "E FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE new; ");
 }
 
 TEST_F(FeatureStore, ListsGrowInOrderAndFallBackToTheDefault) {
-  const auto& feature = Features::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD;
-  EXPECT_TRUE(util::GetFeature(feature).empty());
-  EXPECT_EQ(&util::GetFeature(feature), &feature.mDefault);
-  util::AddToFeatureList("BlockTypesWithInfrastructureOverhead", "a");
-  util::AddToFeatureList("blocktypeswithinfrastructureoverhead", "b");
-  util::AddToFeatureList("BlockTypesWithInfrastructureOverhead", "a");
-  EXPECT_EQ(util::GetFeature(feature), (FeatureList{"a", "b", "a"}));
-
-  util::SetFeatureBoolean(feature.mName, true);
-  EXPECT_EQ(&util::GetFeature(feature), &feature.mDefault);
-  EXPECT_THROW(util::AddToFeatureList(feature.mName, "c"), boost::bad_any_cast);
-  EXPECT_TRUE(util::GetFeatureBoolean(feature.mName)); // the failed add changed nothing
-  EXPECT_EQ(mSink.messages,
-            (std::vector<Recorded>{
-                {"warning", "FEATURE_DOES_NOT_HAVE_LIST_VALUE", {{"feature", feature.mName}}}}));
+  const auto& list = F::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD;
+  AddToFeatureList(list.mName, "a");
+  AddToFeatureList("blocktypeswithinfrastructureoverhead", "b");
+  AddToFeatureList(list.mName, "a");
+  EXPECT_EQ(GetFeature(list), (FeatureList{"a", "b", "a"}));
+  SetFeatureBoolean(list.mName, true);
+  EXPECT_THROW(AddToFeatureList(list.mName, "c"), Cast);
+  EXPECT_EQ(&GetFeature(list), &list.mDefault);
+  EXPECT_TRUE(GetFeatureBoolean(list.mName)); // the failed add changed nothing
+  EXPECT_EQ(mLog, "W FEATURE_DOES_NOT_HAVE_LIST_VALUE BlockTypesWithInfrastructureOverhead; ");
 }
 
 TEST_F(FeatureStore, MapsKeepOnePairPerExactMapKey) {
-  static const LoomFeature<FeatureMap> kernelOptions("storeTestKernelOptions", {{"d", "v"}});
-  EXPECT_EQ(util::GetFeature(kernelOptions), (FeatureMap{{"d", "v"}}));
-  util::AddToFeatureMap("storeTestKernelOptions", "mode", "1");
-  util::AddToFeatureMap("STORETESTKERNELOPTIONS", "mode", "2");
-  util::AddToFeatureMap("storeTestKernelOptions", "MODE", "3");
-  EXPECT_EQ(util::GetFeature(kernelOptions), (FeatureMap{{"mode", "2"}, {"MODE", "3"}}));
-
-  util::SetFeatureInteger("storeTestKernelOptions", 1);
-  EXPECT_EQ(util::GetFeature(kernelOptions), (FeatureMap{{"d", "v"}}));
-  EXPECT_THROW(util::AddToFeatureMap("storeTestKernelOptions", "a", "b"), boost::bad_any_cast);
-  ASSERT_EQ(mSink.messages.size(), 1u);
-  EXPECT_EQ(mSink.messages[0].id, "FEATURE_DOES_NOT_HAVE_STRUCT_VALUE");
-}
-
-TEST_F(FeatureStore, ReadingByConstantAllocatesNothing) {
-  util::SetFeatureInteger("someOtherKey", 1); // a non-empty store: comparisons happen
-  long before = gAllocations.load();
-  bool b = util::GetFeature(Features::REPORT_DEBUG_MESSAGES);
-  int i = util::GetFeature(Features::FANOUT_PIPE_LENGTH);
-  double d = util::GetFeature(Features::SANDWICH_FIFO_THRESHOLD);
-  const FeatureList& l = util::GetFeature(Features::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD);
-  EXPECT_EQ(gAllocations.load() - before, 0);
-  EXPECT_FALSE(b);
-  EXPECT_EQ(i, 1);
-  EXPECT_EQ(d, -1.0);
-  EXPECT_TRUE(l.empty());
-
-  util::ClearFeatures();
-  before = gAllocations.load();
-  b = util::GetFeature(Features::REPORT_DEBUG_MESSAGES);
-  EXPECT_EQ(gAllocations.load() - before, 0);
+  static const LoomFeature<FeatureMap> options("storeTestOptions", {{"d", "v"}});
+  EXPECT_EQ(&GetFeature(options), &options.mDefault);
+  AddToFeatureMap("storeTestOptions", "mode", "1");
+  AddToFeatureMap("STORETESTOPTIONS", "mode", "2");
+  AddToFeatureMap("storeTestOptions", "MODE", "3");
+  EXPECT_EQ(GetFeature(options), (FeatureMap{{"mode", "2"}, {"MODE", "3"}}));
+  SetFeatureInteger("storeTestOptions", 1);
+  EXPECT_THROW(AddToFeatureMap("storeTestOptions", "a", "b"), Cast);
+  EXPECT_EQ(&GetFeature(options), &options.mDefault);
+  EXPECT_EQ(mLog, "W FEATURE_DOES_NOT_HAVE_STRUCT_VALUE storeTestOptions; ");
 }
 
 TEST_F(FeatureStore, NullTextIsAnInternalRestriction) {
-  EXPECT_EXIT(util::SetFeature(Features::DEVICE_CORE_VOLTAGE, nullptr),
-              ::testing::ExitedWithCode(100), ::testing::HasSubstr("must not be null"));
-  EXPECT_EXIT(util::GetFeature(Features::DEVICE_CORE_VOLTAGE, nullptr),
-              ::testing::ExitedWithCode(100), ::testing::HasSubstr("must not be null"));
+  const std::string report = "Error: Compiler Internal Restriction: 'text != nullptr'. A text "
+                             "feature value must not be null [util::";
+  EXPECT_EXIT(SetFeature(F::DEVICE_CORE_VOLTAGE, nullptr), ExitedWithCode(100), StartsWith(report));
+  EXPECT_EXIT(GetFeature(F::DEVICE_CORE_VOLTAGE, nullptr), ExitedWithCode(100), StartsWith(report));
 }
 
 TEST(FeatureStoreDefaultInterface, WrongBooleanEndsTheProcessWithTheRawReport) {
-  util::ClearFeatures();
-  EXPECT_EXIT(
-      {
-        util::SetFeatureString("flipMems", "1");
-        util::GetFeature(Features::FLIP_MEMS);
-      },
-      ::testing::ExitedWithCode(1),
-      ::testing::StrEq("\nERROR:FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE{feature='flipMems';}\n"));
-  // Warnings are dropped by the default interface.
-  util::SetFeatureInteger("BlockTypesWithInfrastructureOverhead", 1);
-  ::testing::internal::CaptureStderr();
-  EXPECT_TRUE(util::GetFeature(Features::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD).empty());
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  util::ClearFeatures();
+  SetFeatureString("flipMems", "1");
+  EXPECT_EXIT(GetFeature(F::FLIP_MEMS), ExitedWithCode(1),
+              StrEq("\nERROR:FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE{feature='flipMems';}\n"));
+  SetFeatureInteger("BlockTypesWithInfrastructureOverhead", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(GetFeature(F::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD).empty());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // warnings are dropped
+  ClearFeatures();
 }
-
-TEST(FeatureStoreDebugChannel, DebugTextsAppearOnceTheFeatureIsSet) {
-  util::ClearFeatures();
-  ::testing::internal::CaptureStderr();
-  MessageHandlerRegister::debug.ReceiveMessage("hidden\n");
-  util::SetFeature(Features::REPORT_DEBUG_MESSAGES, true);
-  MessageHandlerRegister::debug.ReceiveMessage("shown\n");
-  util::SetFeatureInteger("reportDebugMessages", 0);
-  MessageHandlerRegister::debug.ReceiveMessage("hidden again\n");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "shown\n");
-  util::ClearFeatures();
-}
-
-} // namespace

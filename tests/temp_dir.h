@@ -1,35 +1,29 @@
 #ifndef LOOM_TESTS_TEMP_DIR_H
 #define LOOM_TESTS_TEMP_DIR_H
 
-// A fresh temporary directory per test, made the working directory for the test's length, so
-// that files the library writes into the working directory land there too.
-
+// A fresh temporary directory per test, also the working directory while the test runs.
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
-
 #include <string>
 
 class TempDirTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    namespace fs = boost::filesystem;
-    mPrevious = fs::current_path();
-    mRoot = fs::temp_directory_path() / fs::unique_path("loom-test-%%%%-%%%%-%%%%");
-    fs::create_directories(mRoot);
-    mRoot = fs::canonical(mRoot);
-    fs::current_path(mRoot);
+    mPrevious = boost::filesystem::current_path();
+    mRoot = boost::filesystem::temp_directory_path() /
+            boost::filesystem::unique_path("loom-test-%%%%-%%%%-%%%%");
+    boost::filesystem::create_directories(mRoot);
+    boost::filesystem::current_path(mRoot = boost::filesystem::canonical(mRoot));
   }
   void TearDown() override {
     namespace fs = boost::filesystem;
     fs::current_path(mPrevious);
-    boost::system::error_code ec;
-    // Read-only directories made by a test must not stop the clean-up.
+    boost::system::error_code ec; // read-only directories made by a test must not stop this
     for (fs::recursive_directory_iterator it(mRoot, ec), end; !ec && it != end; it.increment(ec))
       if (fs::is_directory(it->symlink_status()))
         fs::permissions(it->path(), fs::owner_all, ec);
     fs::remove_all(mRoot, ec);
   }
-  // The absolute text of a path inside the test directory.
   std::string at(const std::string& relative) const { return (mRoot / relative).string(); }
   std::string root() const { return mRoot.string(); }
 
