@@ -78,9 +78,16 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
   FileOutputStream missing("no/such/dir/out.txt");
   missing.writeLine("ignored"); // disabled: nothing happens, nothing crashes
   EXPECT_TRUE(!missing.isEnabled() && missing.hasError());
-  FileOutputStream full("/dev/full");
-  ASSERT_TRUE(full.isEnabled());
-  full.writeLine(std::string(100000, 'x'));
-  full.flush();
-  EXPECT_TRUE(full.hasError());
+  // A write too large to buffer fails at once, a buffered one when flushed or closed; a write
+  // after closing is an error too.
+  FileOutputStream full("/dev/full"), flushed("/dev/full"), closed("/dev/full"), late("late.txt");
+  full.write(std::string(100000, 'x'));
+  flushed.write("x");
+  flushed.flush();
+  closed.write("x");
+  closed.close();
+  late.close();
+  EXPECT_FALSE(late.hasError());
+  late.write("x");
+  EXPECT_TRUE(full.hasError() && flushed.hasError() && closed.hasError() && late.hasError());
 }

@@ -8,15 +8,15 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-// While set, every volume reports no space available to the caller. The file-system
+// While not negative, every volume reports this many bytes free for the caller. The file-system
 // library's space query calls statvfs64; this definition in the test program takes its place.
-static bool gNoSpace = false;
+static long long gAvailable = -1;
 extern "C" int statvfs64(const char* path, struct statvfs64* buf) {
   using Real = int (*)(const char*, struct statvfs64*);
   static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "statvfs64"));
   const int rc = real(path, buf);
-  if (rc == 0 && gNoSpace)
-    buf->f_bavail = 0;
+  if (rc == 0 && gAvailable >= 0)
+    buf->f_bavail = gAvailable / buf->f_frsize;
   return rc;
 }
 
@@ -83,13 +83,15 @@ TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
 TEST_F(FileOps, ValidationChecksWritabilityAndSpace) {
   fs::create_directory(at("ro"));
   fs::permissions(at("ro"), fs::owner_read | fs::owner_exe);
-  gNoSpace = true;
+  gAvailable = 0;
+  EXPECT_TRUE(Path(".").hasSpaceAvailable(0));
   const std::string space = " IO_ERR_INSUFFICIENT_DISK_SPACE path=ro required=100\n";
   EXPECT_EQ(validate("ro", false), "error IO_ERR_DIR_NOT_WRITABLE path=ro\nwarning" + space);
   EXPECT_EQ(validate("ro", true), "error IO_ERR_DIR_NOT_WRITABLE path=ro\nerror" + space);
   EXPECT_EQ(validate("."), "error IO_ERR_INSUFFICIENT_DISK_SPACE path=. required=100\n");
-  gNoSpace = false;
+  gAvailable = 100 << 20; // just enough
   EXPECT_EQ(validate("."), "");
+  gAvailable = -1;
 }
 
 TEST_F(FileOps, CopyFileOverwritesAndWarnsOnFailure) {
@@ -120,17 +122,14 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
       {"a/", "a/./x/../y", "Destination directory <a/./x/../y> lies inside source directory <a/>"},
       {"a", "a", "Destination directory <a> lies inside source directory <a>"},
       {at("a"), at("a/b"),
-       "Destination directory <" + at("a/b") +
-           "> lies inside source "
-           "directory <" +
-           at("a") + ">"}};
+       "Destination directory <" + at("a/b") + "> lies inside source directory <" + at("a") + ">"}};
   for (const auto& r : rows) {
     EXPECT_FALSE(CopyDirectory(Path(r[0]), Path(r[1]))) << r[1];
     EXPECT_EQ(read(), r[2] + "\n");
   }
   EXPECT_FALSE(DirExists("dst") || DirExists("a/b") || DirExists("a/y"));
-  EXPECT_TRUE(CopyDirectory(Path("a"), Path("ab"))); // a sibling with a common prefix is fine
-  EXPECT_EQ(read("ab/x/y/f"), "F");
+  EXPECT_TRUE(CopyDirectory(Path("a"), Path("ab/new"))); // a sibling with a common prefix is fine
+  EXPECT_EQ(read("ab/new/x/y/f"), "F");
   // A file that cannot be copied fails its directory and those above; the rest is copied.
   fs::create_symlink(at("nowhere"), at("a/x/dangling"));
   EXPECT_FALSE(CopyDirectory(Path("a/x"), Path("c1")) || CopyDirectory(Path("a"), Path("c2")));
@@ -169,17 +168,22 @@ TEST_F(FileOps, CopyDirectoryRecreatesLinksToDirectoriesInsteadOfFollowingThem) 
   EXPECT_EQ(read("dst/alias/f"), "F"); // through the copied link to the copied directory
   EXPECT_TRUE(CopyDirectory(Path("src"), Path("dst"))); // again, over the links made before
   EXPECT_EQ(fs::read_symlink(at("dst/alias")), "sub");
+  fs::remove(at("dst/alias"));
+  fs::create_directory(at("dst/alias")); // a real directory in the link's place fails that entry
+  EXPECT_FALSE(CopyDirectory(Path("src"), Path("dst")));
+  EXPECT_EQ(read(), "Error copying link <src/alias> to <dst/alias>. Message: File exists\n");
 }
 
 TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
   const std::string tooLong = std::string(300, 'n') + "/out";
   EXPECT_FALSE(MakeDirectory(tooLong.c_str(), true));
+  const std::string details = "Error code [36]: File name too long";
   EXPECT_EQ(read(), "Error creating directory <" + tooLong +
-                        ">. Please check that the parent "
-                        "directory is writable. Details: Error code [36]: File name too long\n");
-  EXPECT_EQ(validate(tooLong),
-            "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [36]: File name too long path=" +
-                tooLong + "\nerror IO_ERR_DIR_DOES_NOT_EXIST path=" + tooLong + "\n");
+                        ">. Please check that the parent directory is writable. Details: " +
+                        details + "\n");
+  EXPECT_EQ(validate(tooLong), "error IO_ERR_COULD_NOT_CREATE_DIR details=" + details +
+                                   " path=" + tooLong +
+                                   "\nerror IO_ERR_DIR_DOES_NOT_EXIST path=" + tooLong + "\n");
   EXPECT_FALSE(Path(tooLong).isWritable() || Path(tooLong).hasSpaceAvailable(0));
   EXPECT_FALSE(CopyDirectory(Path(tooLong), Path("copy")));
 
@@ -254,11 +258,10 @@ TEST_F(RelativePaths, SpellingsOfOneDirectoryAgree) {
   for (const auto& row : rows)
     EXPECT_EQ(CreateRelativePath(row[0].c_str(), row[1].c_str()), row[2])
         << row[0] << " relative to " << row[1];
-  char buffer[8] = "";
-  CreateRelativePath("a/b", "a", buffer, 0);
-  EXPECT_STREQ(buffer, ""); // no room: untouched
-  CreateRelativePath("a/bbbbbbbb/c", "a", buffer, sizeof buffer);
-  EXPECT_STREQ(buffer, "bbbbbbb"); // cut at 7 characters and terminated
+  char buffer[] = "xxxxxxxxx";
+  CreateRelativePath("a/b", "a", buffer, 0); // no room: untouched
+  CreateRelativePath("a/bbbbbbbb", "a", buffer, 8);
+  EXPECT_EQ(std::string(buffer, 10), std::string("bbbbbbb\0x\0", 10)); // cut at 7, terminated
   const std::string longPath = "r/" + std::string(300, 'q');
   EXPECT_EQ(CreateRelativePath(longPath.c_str(), "r"), std::string(300, 'q')); // no cut
 }
