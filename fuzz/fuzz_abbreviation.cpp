@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
-#include <string>
 
 using util::io::Path;
 
@@ -16,33 +15,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint64_t prefix = 1 + data[0] % 12, suffix = 1 + data[1] % 6, index = 4;
   std::map<std::string, std::map<std::string, std::string>> seen; // dir -> result -> input
   static const char* const kDirectories[] = {"a", "a/b", "c"};
-  std::size_t pos = 2;
-  for (int count = 0; count < 400 && pos + 2 <= size; ++count) {
-    const std::string directory = kDirectories[data[pos] % 3];
-    const std::size_t length = 1 + data[pos + 1] % 40;
-    pos += 2;
-    std::string name;
-    for (std::size_t i = 0; i < length; ++i) {
-      const std::uint8_t c = pos < size ? data[pos++] : static_cast<std::uint8_t>(i);
-      name += "aAbB_x."[c % 7];
-    }
-    const Path result = Path(directory + "/" + name).getAbbreviated("", prefix, suffix, index);
-    const std::string file = result.getFilename();
+  for (std::size_t pos = 4, count = 0; count < 400 && pos <= size; ++count, pos += 2) {
+    const std::string directory = kDirectories[data[pos - 2] % 3]; // two bytes, then the name
+    std::string name(1 + data[pos - 1] % 40, 'x');
+    for (std::size_t i = 0; i < name.size(); ++i) // the input's next bytes, then counting bytes
+      name[i] = "aAbB_x."[(pos < size ? data[pos++] : i) % 7];
     const Path input(directory + "/" + name);
-    const std::string base = input.getBaseName();
-    const std::string extension = input.getExtension();
-    if (base.size() > prefix + suffix + index &&
-        seen[directory].count(base) == 0) { // not itself an earlier result
-      // The extension (and its dot, also for an empty one) is kept outside the limits.
-      const bool dotted = name.find('.') != std::string::npos;
-      const std::size_t expected = prefix + suffix + index + (dotted ? extension.size() + 1 : 0);
-      if (file.size() != expected)
-        std::abort();
-    }
-    const auto it = seen[directory].find(file);
-    if (it != seen[directory].end() && it->second != name && it->first != name)
+    const std::string file = input.getAbbreviated("", prefix, suffix, index).getFilename();
+    // Beyond the limits and not an earlier result: the limits plus any dot and extension.
+    const std::string base = input.getBaseName(),
+                      dotted = name.find('.') != name.npos ? "." + input.getExtension() : "";
+    if (base.size() > prefix + suffix + index && seen[directory].count(base) == 0 &&
+        file.size() != prefix + suffix + index + dotted.size())
+      std::abort();
+    const auto [it, added] = seen[directory].emplace(file, name);
+    if (!added && it->second != name && it->first != name)
       std::abort(); // two different names share one abbreviation
-    seen[directory].emplace(file, name);
   }
   return 0;
 }

@@ -4,35 +4,27 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 
 using util::io::Path;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string all(reinterpret_cast<const char*>(data), size);
+  const std::string all(reinterpret_cast<const char*>(data), size); // p, then q after a NUL
   const auto cut = all.find('\0');
   const Path p(all.substr(0, cut)), q(cut == std::string::npos ? "" : all.substr(cut + 1));
-  const std::string text = p.string(), name = p.getFilename(), extension = p.getExtension();
-  bool ok = Path(text) == p; // normalising twice changes nothing
+  const std::string text = p.string(), name = p.getFilename(), ext = p.getExtension();
+  bool ok = Path(text) == p && name.find_first_of("/\\") == std::string::npos; // normal twice
   ok &= text.find("//") == std::string::npos || text.rfind("\\\\", 0) == 0;
-  ok &= name.find_first_of("/\\") == std::string::npos;
-  ok &= extension.empty() ||
-        (name.size() > extension.size() &&
-         name.compare(name.size() - extension.size() - 1, std::string::npos, "." + extension) == 0);
-  // A name with a dot gets the new extension (a trailing dot has an empty one); a name
-  // without a dot stays as it is.
-  Path withExtension = p;
-  withExtension.setExtension("v");
-  ok &= withExtension.getDirectory() == p.getDirectory();
-  ok &= name.find('.') != std::string::npos ? withExtension.getExtension() == "v"
-                                            : withExtension == p;
+  ok &= ext.empty() || (name.size() > ext.size() &&
+                        name.compare(name.size() - ext.size() - 1, ext.size() + 1, "." + ext) == 0);
+  // A dotted name gets the new extension (a trailing dot has an empty one); others stay.
+  Path withV = p;
+  withV.setExtension("v");
+  ok &= withV.getDirectory() == p.getDirectory() &&
+        (name.find('.') != std::string::npos ? withV.getExtension() == "v" : withV == p);
   const Path joined = p.join(q);
-  if (q.empty() || p.empty())
-    ok &= joined == (q.empty() ? p : q);
-  else if (text != "\\\\")
-    ok &= joined == Path(text + "/" + q.string());
-  ok &= Path(joined.string()) == joined;
-  if (!ok)
+  ok &= q.empty() || p.empty() ? joined == (q.empty() ? p : q)
+                               : text == "\\\\" || joined == Path(text + "/" + q.string());
+  if (!ok || Path(joined.string()) != joined)
     std::abort();
   return 0;
 }

@@ -3,28 +3,19 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Three fields separated by the first two 0xff bytes.
-  const std::string all(reinterpret_cast<const char*>(data), size);
-  const auto first = all.find('\xff');
-  const auto second = first == std::string::npos ? first : all.find('\xff', first + 1);
-  const std::string s = all.substr(0, first);
-  const std::string a = first == std::string::npos ? "" : all.substr(first + 1, second - first - 1);
-  const std::string b = second == std::string::npos ? "" : all.substr(second + 1);
-
+  // Text, delimiters or pattern, and replacement, cut at the first two 0xff bytes.
+  std::string f[3], token, replaced;
+  for (std::size_t i = 0, k = 0; i < size; ++i)
+    data[i] == 0xff && k < 2 ? static_cast<void>(++k) : f[k].push_back(static_cast<char>(data[i]));
+  const auto& [s, a, b] = f;
   std::vector<std::string> expected{"kept"}, out{"kept"};
-  std::string token, replaced;
-  for (std::size_t i = 0; i <= s.size(); ++i) {
-    if (i < s.size() && a.find(s[i]) == std::string::npos) {
+  for (std::size_t i = 0; i <= s.size(); ++i)
+    if (i < s.size() && a.find(s[i]) == std::string::npos)
       token += s[i];
-    } else if (!token.empty() && !a.empty()) {
-      expected.push_back(token);
-      token.clear();
-    }
-  }
+    else if (!token.empty() && !a.empty())
+      expected.push_back(token), token.clear();
   for (std::size_t i = 0; i < s.size(); ++i) {
     const bool match = !a.empty() && s.compare(i, a.size(), a) == 0;
     replaced += match ? b : std::string(1, s[i]);

@@ -16,11 +16,6 @@ SINT wrap(Wide v, int w) { // v as a signed w-bit two's-complement value
   return static_cast<SINT>(u >= m / 2 ? static_cast<Wide>(u) - static_cast<Wide>(m) : u);
 }
 
-void check(bool ok) {
-  if (!ok)
-    std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -34,14 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int shift = static_cast<int>(static_cast<std::int8_t>(data[18])) % 70;
   const std::uint64_t mask = w == 64 ? ~0ull : (1ull << w) - 1;
 
-  check(AMAdd(a, b, w) == wrap(static_cast<Wide>(a) + b, w));
-  check(AMSub(a, b, w) == wrap(static_cast<Wide>(a) - b, w));
-  check(AMMask(a, w) == static_cast<SINT>(static_cast<std::uint64_t>(a) & mask));
+  bool ok = AMAdd(a, b, w) == wrap(static_cast<Wide>(a) + b, w) &&
+            AMSub(a, b, w) == wrap(static_cast<Wide>(a) - b, w) &&
+            AMMask(a, w) == static_cast<SINT>(static_cast<std::uint64_t>(a) & mask);
   if (w < 64 || c >= 0) {
     SINT carry = 0;
     const Wide sum = static_cast<Wide>(a) + b + c, difference = static_cast<Wide>(a) - b - c;
-    check(AMAdd(a, b, c, w, &carry) == wrap(sum, w) && carry == ((sum >> w) & 1));
-    check(AMSub(a, b, c, w, &carry) == wrap(difference, w) && carry == ((difference >> w) & 1));
+    ok &= AMAdd(a, b, c, w, &carry) == wrap(sum, w) && carry == ((sum >> w) & 1);
+    ok &= AMSub(a, b, c, w, &carry) == wrap(difference, w) && carry == ((difference >> w) & 1);
   }
   // Shifts of a value in sign-extended form: right shifts of the signed or the unsigned reading,
   // left shifts (negative counts) wrapping.
@@ -51,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SINT expected =
         shift > 0 ? (shift >= w ? (isSigned && x < 0 ? -1 : 0) : wrap(reading >> shift, w))
                   : (-shift >= w ? 0 : wrap(Wide(x) * (Wide(1) << -shift), w));
-    check(AMShift(x, shift, isSigned, w) == expected);
+    ok &= AMShift(x, shift, isSigned, w) == expected;
   }
+  if (!ok)
+    std::abort();
   return 0;
 }

@@ -33,8 +33,7 @@ def main(build, sources):
     failures = 0
     build = os.path.abspath(build)
     programs = sorted(f[:-4] for f in os.listdir(sources) if f.endswith("_test.cpp"))
-    programs += ["amath_oracle_test", "fixed_oracle_test", "conversion_oracle_test",
-                 "float_packing_oracle_test"]
+    programs.append("oracle_test")
     for program in programs:
         source = os.path.join(sources, program + ".cpp")
         if not os.path.exists(source):

@@ -1,7 +1,6 @@
 // A host program whose global declares a feature with a key the library already has, with the
 // same type or (HOST_FEATURE_CLASH) another one.
 #include "util/loom_feature.h"
-
 #include <cstdio>
 
 #ifdef HOST_FEATURE_CLASH

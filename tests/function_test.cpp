@@ -9,9 +9,7 @@ static int deposit(int* balance, int amount) {
 TEST(Function, CallsTheTargetWithItsContextFirstAndCopiesShareIt) {
   int balance = 0;
   const util::Function<int(int)> f = util::bindFunction<&deposit>(&balance), copy = f;
-  EXPECT_TRUE(f && !f.empty());
-  EXPECT_EQ(f(5), 5);
-  EXPECT_EQ(copy(7), 12);
+  EXPECT_TRUE(f && !f.empty() && f(5) == 5 && copy(7) == 12);
   auto g = util::makeFunction(
       &balance, +[](void* c, int& out) { out = *static_cast<int*>(c); });
   int out = 0;
@@ -23,6 +21,5 @@ TEST(Function, EmptyFunctionIsAnInternalRestriction) {
   util::Function<void(int)> empty;
   EXPECT_TRUE(empty.empty() && !empty);
   EXPECT_EXIT(empty(1), ::testing::ExitedWithCode(100),
-              ::testing::MatchesRegex("Error: Compiler Internal Restriction: 'mFunction != "
-                                      "nullptr' \\[\\S+ at src/util/function.h:[0-9]+\\] "));
+              ::testing::HasSubstr("Restriction: 'mFunction != nullptr' ["));
 }

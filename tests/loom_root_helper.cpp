@@ -5,7 +5,5 @@
 #include <unistd.h>
 
 int main() {
-  if (chdir("/") != 0)
-    return 2;
-  std::printf("%s", util::GetLoomRootDir().c_str());
+  return chdir("/") != 0 ? 2 : std::printf("%s", util::GetLoomRootDir().c_str()) < 0;
 }

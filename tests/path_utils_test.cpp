@@ -27,26 +27,21 @@ using Parameters = std::map<std::string, std::string>;
 
 // The reports of one validation, one a line: kind, id and parameters.
 std::string gReports;
-void report(const char* kind, const std::string& id, const Parameters& parameters) {
-  gReports += kind + (" " + id);
+template <char Kind> void report(const std::string& id, const Parameters& parameters) {
+  gReports += (Kind == 'e' ? "error " : "warning ") + id;
   for (const auto& [key, value] : parameters)
     gReports += " " + key + "=" + value;
   gReports += "\n";
 }
 std::string validate(const std::string& directory, bool diskSpaceIsError = true) {
   gReports.clear();
-  CreateAndValidateOutputDirectory(
-      directory.c_str(), [](const std::string& i, const Parameters& p) { report("error", i, p); },
-      [](const std::string& i, const Parameters& p) { report("warning", i, p); }, 0,
-      diskSpaceIsError);
+  CreateAndValidateOutputDirectory(directory.c_str(), report<'e'>, report<'w'>, 0,
+                                   diskSpaceIsError);
   return gReports;
 }
 
 class FileOps : public TempDirTest {
 protected:
-  void makeFile(const std::string& name, const std::string& text = "x") {
-    std::ofstream(at(name)) << text;
-  }
   static std::string read(const std::string& name = "file_util_warnings.txt") {
     std::stringstream text;
     text << std::ifstream(name).rdbuf();
@@ -54,27 +49,37 @@ protected:
   }
 };
 
-TEST_F(FileOps, MakeDirectoryCreatesWithAndWithoutAncestors) {
-  makeFile("file");
+TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
+  std::ofstream("file") << "x";
   EXPECT_FALSE(MakeDirectory(at("a/b").c_str(), false) || DirExists(at("a")));
-  EXPECT_TRUE(MakeDirectory(at("a/b").c_str(), true) && DirExists(at("a/b")));
-  EXPECT_TRUE(MakeDirectory("a\\c", false) && DirExists("a/c")); // normal form: a/c
-  EXPECT_TRUE(MakeDirectory(at("a").c_str(), false));            // there already
-  EXPECT_FALSE(MakeDirectory("file", true) || MakeDirectory("", true) || FileExists("a"));
-  EXPECT_FALSE(DirExists(static_cast<const char*>(nullptr)));
+  EXPECT_TRUE(MakeDirectory(at("a/b").c_str(), true) && DirExists(at("a/b")) &&
+              MakeDirectory("a\\c", false) && DirExists("a/c") && MakeDirectory("a", false));
+  EXPECT_FALSE(MakeDirectory("file", true) || MakeDirectory("", true) || FileExists("a") ||
+               DirExists(static_cast<const char*>(nullptr)));
+  std::ofstream("dst") << "old";
+  EXPECT_TRUE(CopyFile(Path("file"), Path("dst")) && read("dst") == "x");
   // Remove and Rename throw on failure, as their callers expect.
   Rename(Path("file"), Path("g"));
   EXPECT_TRUE(!FileExists("file") && FileExists(Path("g")) && Remove(Path("g")) && !Remove("g"));
   EXPECT_THROW(Remove(Path("a")), fs::filesystem_error); // not empty
   EXPECT_THROW(Rename(Path("nothing"), Path("x")), fs::filesystem_error);
+  EXPECT_FALSE(CopyFile(Path("missing1"), Path("dst")) || CopyFile(Path("missing2"), Path("dst")));
+  EXPECT_THAT(read(),
+              ::testing::StartsWith("Error copying file from <missing2> to <dst>. Message: "));
+  fs::remove(at("file_util_warnings.txt"));
+  fs::create_directory(at("file_util_warnings.txt")); // a directory in the file's place
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(CopyFile(Path("missing"), Path("dst")));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Could not open file_util_warnings.txt for writing.");
 }
 
 TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
-  makeFile("file");
-  EXPECT_EQ(validate("file/sub"), "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [20]: Not "
-                                  "a directory path=file/sub\n"
-                                  "error IO_ERR_DIR_DOES_NOT_EXIST path=file/sub\n");
-  EXPECT_EQ(validate("file"), "error IO_ERR_FILE_WHEN_EXPECTED_DIR path=file\n");
+  std::ofstream("file") << "x";
+  EXPECT_EQ(validate("file/sub") + validate("file"),
+            "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [20]: Not a directory "
+            "path=file/sub\nerror IO_ERR_DIR_DOES_NOT_EXIST path=file/sub\n"
+            "error IO_ERR_FILE_WHEN_EXPECTED_DIR path=file\n");
   EXPECT_EQ(validate("new\\deep/dir") + validate(""), "");
   EXPECT_TRUE(DirExists("new/deep/dir"));
   CreateAndValidateOutputDirectory("file/sub", nullptr, nullptr, 0, true); // no callbacks
@@ -94,35 +99,17 @@ TEST_F(FileOps, ValidationChecksWritabilityAndSpace) {
   gAvailable = -1;
 }
 
-TEST_F(FileOps, CopyFileOverwritesAndWarnsOnFailure) {
-  makeFile("src", "new");
-  makeFile("dst", "old");
-  EXPECT_TRUE(CopyFile(Path("src"), Path("dst")));
-  EXPECT_EQ(read("dst"), "new");
-  EXPECT_FALSE(CopyFile(Path("missing1"), Path("dst")));
-  EXPECT_FALSE(CopyFile(Path("missing2"), Path("dst"))); // only the last warning stays
-  EXPECT_THAT(read(), ::testing::MatchesRegex("Error copying file from <missing2> to <dst>\\. "
-                                              "Message: [^\n]*missing2[^\n]*\n"));
-  fs::remove(at("file_util_warnings.txt"));
-  fs::create_directory(at("file_util_warnings.txt")); // a directory in the file's place
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(CopyFile(Path("missing"), Path("dst")));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Could not open file_util_warnings.txt for writing.");
-}
-
 TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
   fs::create_directories(at("a/x/y"));
-  makeFile("a/x/y/f", "F");
-  makeFile("file");
+  std::ofstream("a/x/y/f") << "F";
+  std::ofstream("file") << "x";
+  const std::string inside = "> lies inside source directory <";
   const std::string rows[][3] = {
       {"missing", "dst", "Source directory <missing> is invalid"},
       {"a", "file", "Destination directory <file> could not be found/created"},
-      {"a", "a/b", "Destination directory <a/b> lies inside source directory <a>"},
-      {"a/", "a/./x/../y", "Destination directory <a/./x/../y> lies inside source directory <a/>"},
-      {"a", "a", "Destination directory <a> lies inside source directory <a>"},
-      {at("a"), at("a/b"),
-       "Destination directory <" + at("a/b") + "> lies inside source directory <" + at("a") + ">"}};
+      {"a/", "a/./x/../y", "Destination directory <a/./x/../y" + inside + "a/>"},
+      {"a", "a", "Destination directory <a" + inside + "a>"},
+      {at("a"), at("a/b"), "Destination directory <" + at("a/b") + inside + at("a") + ">"}};
   for (const auto& r : rows) {
     EXPECT_FALSE(CopyDirectory(Path(r[0]), Path(r[1]))) << r[1];
     EXPECT_EQ(read(), r[2] + "\n");
@@ -138,7 +125,7 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
 }
 
 TEST_F(FileOps, CopyNeverWritesOntoItsOwnSource) {
-  makeFile("a.txt", "precious");
+  std::ofstream("a.txt") << "precious";
   fs::create_directory(at("sub"));
   fs::create_hard_link(at("a.txt"), at("hard.txt"));
   fs::create_symlink(at("a.txt"), at("soft.txt"));
@@ -150,8 +137,8 @@ TEST_F(FileOps, CopyNeverWritesOntoItsOwnSource) {
   }
   // A tree installed by links before: that entry is refused, the others are copied.
   fs::create_directories(at("src"));
-  makeFile("src/x.txt", "X");
-  makeFile("src/y.txt", "Y");
+  std::ofstream("src/x.txt") << "X";
+  std::ofstream("src/y.txt") << "Y";
   fs::create_directories(at("dst"));
   fs::create_symlink(at("src/x.txt"), at("dst/x.txt"));
   EXPECT_FALSE(CopyDirectory(Path("src"), Path("dst")));
@@ -160,7 +147,7 @@ TEST_F(FileOps, CopyNeverWritesOntoItsOwnSource) {
 
 TEST_F(FileOps, CopyDirectoryRecreatesLinksToDirectoriesInsteadOfFollowingThem) {
   fs::create_directories(at("src/sub"));
-  makeFile("src/sub/f", "F");
+  std::ofstream("src/sub/f") << "F";
   fs::create_directory_symlink(".", at("src/self")); // a cycle
   fs::create_directory_symlink("sub", at("src/alias"));
   EXPECT_TRUE(CopyDirectory(Path("src"), Path("dst")));
@@ -175,86 +162,71 @@ TEST_F(FileOps, CopyDirectoryRecreatesLinksToDirectoriesInsteadOfFollowingThem) 
 }
 
 TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
-  const std::string tooLong = std::string(300, 'n') + "/out";
-  EXPECT_FALSE(MakeDirectory(tooLong.c_str(), true));
+  const std::string tooLong = std::string(300, 'n') + "/out", path = " path=" + tooLong + "\n";
   const std::string details = "Error code [36]: File name too long";
+  EXPECT_FALSE(MakeDirectory(tooLong.c_str(), true));
   EXPECT_EQ(read(), "Error creating directory <" + tooLong +
                         ">. Please check that the parent directory is writable. Details: " +
                         details + "\n");
-  EXPECT_EQ(validate(tooLong), "error IO_ERR_COULD_NOT_CREATE_DIR details=" + details +
-                                   " path=" + tooLong +
-                                   "\nerror IO_ERR_DIR_DOES_NOT_EXIST path=" + tooLong + "\n");
-  EXPECT_FALSE(Path(tooLong).isWritable() || Path(tooLong).hasSpaceAvailable(0));
-  EXPECT_FALSE(CopyDirectory(Path(tooLong), Path("copy")));
-
-  // A parent that may not be searched, and a directory that may not be listed. The checks run
-  // in a death-test child without root's privileges (root is never refused a directory), which
-  // prints what it found wrong and exits with 0 only when nothing was.
+  EXPECT_EQ(validate(tooLong), "error IO_ERR_COULD_NOT_CREATE_DIR details=" + details + path +
+                                   "error IO_ERR_DIR_DOES_NOT_EXIST" + path);
+  EXPECT_FALSE(Path(tooLong).isWritable() || Path(tooLong).hasSpaceAvailable(0) ||
+               CopyDirectory(Path(tooLong), Path("copy")));
+  // A parent that may not be searched, and a directory that may not be listed, checked in a
+  // child without root's privileges (root is never refused a directory).
   fs::create_directories(at("locked/inner"));
   fs::permissions(at("locked"), fs::no_perms);
   fs::create_directories(at("unlisted/inner"));
   fs::permissions(at("unlisted"), fs::owner_write | fs::owner_exe | fs::others_exe);
   fs::permissions(root(), fs::all_all); // the child writes its warnings file here
   fs::remove("file_util_warnings.txt");
-  const auto unprivileged = [] {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-      return std::string("could not drop privileges");
-    std::string wrong;
-    if (validate("locked/out") != "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [13]: "
-                                  "Permission denied path=locked/out\n"
-                                  "error IO_ERR_DIR_DOES_NOT_EXIST path=locked/out\n")
-      wrong += "validation reported " + gReports;
-    if (MakeDirectory("locked/out", false))
-      wrong += "MakeDirectory succeeded; ";
-    if (FindDirectoryInParents("unlisted", "locked/a/b").string() != "unlisted")
-      wrong += "the search upwards did not pass the locked directory; ";
-    if (CopyDirectory(Path("locked/inner"), Path("copy")))
-      wrong += "copy from a locked directory succeeded; ";
-    if (CopyDirectory(Path("unlisted"), Path("copy2")) ||
-        read() != "Error copying directory <unlisted> to <copy2>. Message: Permission denied\n")
-      wrong += "copy from an unlisted directory: " + read();
-    return wrong;
-  };
   EXPECT_EXIT(
       {
-        const std::string wrong = unprivileged();
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+          _exit(2);
+        std::string wrong;
+        if (validate("locked/out") != "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [13]: "
+                                      "Permission denied path=locked/out\n"
+                                      "error IO_ERR_DIR_DOES_NOT_EXIST path=locked/out\n")
+          wrong += "validation reported " + gReports;
+        if (MakeDirectory("locked/out", false) || CopyDirectory(Path("locked/inner"), Path("c")))
+          wrong += "MakeDirectory or copy from a locked directory succeeded; ";
+        if (FindDirectoryInParents("unlisted", "locked/a/b").string() != "unlisted")
+          wrong += "the search upwards did not pass the locked directory; ";
+        if (CopyDirectory(Path("unlisted"), Path("copy2")) ||
+            read() != "Error copying directory <unlisted> to <copy2>. Message: Permission denied\n")
+          wrong += "copy from an unlisted directory: " + read();
         std::fputs(wrong.c_str(), stderr);
         _exit(wrong.empty() ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "^$");
 }
 
-// The absolute, lexically normal text of `path`, by the file-system library's own rules (after
-// collapsing runs of separators, which the library would take for a network name).
-std::string normalAbsolute(const fs::path& path) {
-  std::string text = path.string();
-  for (std::string::size_type at; (at = text.find("//")) != std::string::npos;)
-    text.erase(at, 1);
-  text = fs::absolute(text).lexically_normal().string();
-  for (;;) {
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "/.") == 0)
-      text.resize(text.size() - 2);
-    else if (text.size() > 1 && text.back() == '/')
-      text.pop_back();
-    else if (text.compare(0, 3, "/..") == 0 && (text.size() == 3 || text[3] == '/'))
-      text.erase(0, 3); // the root is its own parent
-    else
-      return text.empty() ? "/" : text;
-  }
+// The absolute normal text of `path`, lexically: runs of separators, "." and ".." resolved, the
+// root its own parent.
+std::string normalAbsolute(const std::string& path) {
+  std::vector<std::string> parts;
+  std::istringstream in(path[0] == '/' ? path : fs::current_path().string() + "/" + path);
+  for (std::string part; std::getline(in, part, '/');)
+    if (part == "..")
+      parts.resize(parts.empty() ? 0 : parts.size() - 1);
+    else if (!part.empty() && part != ".")
+      parts.push_back(part);
+  std::string text;
+  for (const auto& part : parts)
+    text += "/" + part;
+  return text.empty() ? "/" : text;
 }
 
 class RelativePaths : public TempDirTest {};
 
 TEST_F(RelativePaths, SpellingsOfOneDirectoryAgree) {
-  std::string up; // from the working directory to the root
-  for (const auto& part : fs::path(root()).relative_path())
-    up += part == "." ? "" : "../";
-  const std::string rows[][3] = {
-      {"out/x.v", "out/", "x.v"},     {"out/x.v", ".", "out/x.v"},
-      {"out/x.v", "./out", "x.v"},    {"./out//x.v", "out/.", "x.v"},
-      {"out/x.v", root(), "out/x.v"}, {root() + "/out/x.v", "out/sub/..", "x.v"},
-      {"/x/y", "/x/y", ""},           {"/abs/x.v", "out", up + "../abs/x.v"},
-      {"A/b", "a/b", "../../A/b"}}; // case matters
+  const std::string rows[][3] = {{"out/x.v", "out/", "x.v"},
+                                 {"./out//x.v", "out/.", "x.v"},
+                                 {"out/x.v", root(), "out/x.v"},
+                                 {"/x/y", "/x/y", ""},
+                                 {root() + "/out/x.v", "out/sub/..", "x.v"},
+                                 {"A/b", "a/b", "../../A/b"}}; // case matters
   for (const auto& row : rows)
     EXPECT_EQ(CreateRelativePath(row[0].c_str(), row[1].c_str()), row[2])
         << row[0] << " relative to " << row[1];
@@ -278,19 +250,16 @@ TEST_F(RelativePaths, JoiningTheBaseWithTheResultLeadsToTheTarget) {
   for (int i = 0; i < 2000; ++i) {
     const std::string target = randomPath(), base = randomPath();
     const std::string relative = CreateRelativePath(target.c_str(), base.c_str());
-    ASSERT_EQ(normalAbsolute(fs::path(normalAbsolute(base)) / relative), normalAbsolute(target))
+    ASSERT_EQ(normalAbsolute(normalAbsolute(base) + "/" + relative), normalAbsolute(target))
         << target << " relative to " << base << " gave " << relative;
   }
 }
 
 TEST(PathStrings, AbsolutePathsUrisAndTheLibraryDirectory) {
-  const char* const rows[][2] = {{"/x", "/x"},       {"\\x", "\\x"},      {"C:/x", "C:/x"},
-                                 {"C:\\x", "C:\\x"}, {"C:x", "base/C:x"}, {"", "base/"}};
-  for (const auto& [path, expected] : rows) {
-    std::string result;
-    GetAbsolutePath("base", path, result);
-    EXPECT_EQ(result, expected);
-  }
+  std::string got, result;
+  for (const char* path : {"/x", "\\x", "C:/x", "C:\\x", "C:x", ""})
+    GetAbsolutePath("base", path, result), got += result + " ";
+  EXPECT_EQ(got, "/x \\x C:/x C:\\x base/C:x base/ ");
   EXPECT_EQ(ToURI("") + " " + ToURI("C:\\a b\\c") + " " + ToURI(std::string("/x%20")),
             "file:/// file:///C:/a b/c file:////x%20");
   EXPECT_EQ(GetCurrentLibraryDirectory(), fs::canonical(LOOM_LIBRARY_DIR).string());
@@ -307,6 +276,5 @@ TEST_F(ParentSearch, LooksBesideTheStartThenUpwards) {
   // Relative starts end with the name relative to the working directory.
   EXPECT_EQ(FindDirectoryInParents("top", "x/y").string(), "top");
   EXPECT_EXIT(FindDirectoryInParents("absent-dir", "a/b"), ::testing::ExitedWithCode(100),
-              HasSubstr("'!currDir.isEmpty()'. Can't find directory absent-dir above a/b. "
-                        "[util::io::FindDirectoryInParents at src/util/path_utils.cpp:"));
+              HasSubstr("Can't find directory absent-dir above a/b."));
 }

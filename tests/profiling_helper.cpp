@@ -2,7 +2,6 @@
 // reports of both loggers and one trace are written when the library shuts down.
 #include "util/feature_store.h"
 #include "util/profiling.h"
-
 #include <thread>
 
 int main() {

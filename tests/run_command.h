@@ -1,8 +1,7 @@
 #ifndef LOOM_TESTS_RUN_COMMAND_H
 #define LOOM_TESTS_RUN_COMMAND_H
 
-// Runs a shell command with standard error merged: its exit status (-1 when it did not exit
-// normally) and everything it printed.
+// Runs a shell command, standard error merged: exit status (-1 if it did not exit) and output.
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
@@ -10,14 +9,14 @@
 struct CommandRun {
   int status = -1;
   std::string output;
+  std::string text() const { return std::to_string(status) + " " + output; }
 };
 
 inline CommandRun runCommand(const std::string& command) {
   CommandRun run;
   if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      run.output.append(buffer, n);
+    for (int c; (c = std::fgetc(pipe)) != EOF;)
+      run.output += static_cast<char>(c);
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }

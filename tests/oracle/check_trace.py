@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""Checks the Chrome trace that profiling_helper writes at exit: it parses, every complete event
-is named after the last part of its path and lies within the events of its thread above it,
-threads are named, details come back as given. Prints "ok <complete events> <threads>"."""
-import json
-import sys
+"""Checks the Chrome trace that profiling_helper writes at exit: it parses, every complete event is
+named after the last part of its path and lies within the events of its thread above it, threads
+are named, details come back as given. Prints "ok <complete events> <threads>"."""
+import json, sys
 
 text = open(sys.argv[1], encoding="utf-8").read()
 assert '"detail":"on \\"another\\" thread"' in text and "\\u0001\\ufffd" in text, text
