@@ -71,8 +71,7 @@ protected:
       b{&WideFixedType::legacy, alloc};
   DoubleRef dd{&SysDoubleType::builtIn, alloc}, da{&SysDoubleType::builtIn, alloc},
       db{&SysDoubleType::builtIn, alloc};
-  SingleRef s{&SysSingleType::builtIn, alloc}, sa{&SysSingleType::builtIn, alloc},
-      sb{&SysSingleType::builtIn, alloc};
+  SingleRef s{&SysSingleType::builtIn, alloc}, sa{&SysSingleType::builtIn, alloc};
   VarFloatRef v{&single, alloc}, va{&single, alloc};
 };
 
@@ -101,13 +100,10 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
       {[] { DoubleRef::Array2D(&SysDoubleType::builtIn, 65536, 65536); },
        "Array has more elements than 32-bit indexing allows."},
       {[&] { d.setDiv(a, b, false); }, division},
-      {[&] { d.setMod(a, b); }, division},
       {[&] { d.setSqrt(a); }, "Square root of a negative fixed-point value."},
       {[&] { d.setValue(v); }, "Float value too large for a fixed-point integer."},
       {[&] { d.setScaleDouble(a, -INFINITY); }, "Scale factor must be a finite number."},
-      {[&] { d.setScaleDouble(a, NAN); }, "Scale factor must be a finite number."},
       {[&] { a.toString(63); }, "Base outside the range GMP can print."},
-      {[&] { a.toString(-1); }, "Base outside the range GMP can print."},
       {[&] { a.saturate(0); }, noFormat},
       {[&] {
          VariableRef r;
@@ -116,7 +112,6 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
        noFormat},
       {[&] { v.restrictRegular(0, 1, false); }, "Exponent width must be at least 1."},
       {[&] { pack(31, 10); }, unsupported},
-      {[&] { pack(0, 10); }, unsupported},
       {[&] { pack(8, 0); }, unsupported},
       {[&] { pack(5, 10); }, "Float value is wider than the port format."},
       {[&] { VarFloatPackerDefault::instance.unpackBits(x, &ports[0]); }, notFloat}};
@@ -162,7 +157,6 @@ TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {
 TEST_F(Refs, PredicatesAndQueriesOfEveryKindAgreeWithTheHost) {
   checkPredicates(a, b, {INT_MIN, -5, 0, 3, INT_MAX});
   checkPredicates(da, db, {-2, -0.0, 0, 3, NAN});
-  checkPredicates(sa, sb, {-2, -0.0, 0, 3, NAN});
   checkPredicates(v, va, {-2, -0.0, 0, 3, NAN});
   // Classes, getILogB and setFracExp against the host's (a NaN's sign is MPFR's own).
   for (double x : {1.0, 0.75, -12.0, 0x1p30, -0.0, -HUGE_VAL, std::nan("")}) {
@@ -175,16 +169,11 @@ TEST_F(Refs, PredicatesAndQueriesOfEveryKindAgreeWithTheHost) {
               std::make_tuple(std::ilogb(x), e, show(f), std::isnan(x), std::isinf(x),
                               std::signbit(x) || std::isnan(x)));
   }
-  for (int x : {INT_MIN, -5, 3}) // the fixed-point overloads for plain integers
-    for (int y : {INT_MIN, -5, 3}) {
-      a.setValue(x);
-      EXPECT_EQ(
-          std::vector<long>({a.lessThan(y), a.isEqual(y), a.isEqual(long(y)), a.isEqual(y + 0ll),
-                             (a.compare(y) > 0) - (a.compare(y) < 0), a.getUnsignedInt()}),
-          std::vector<long>({x < y, x == y, x == y, x == y, (x > y) - (x < y),
-                             x < 0 ? 0u - unsigned(x) : unsigned(x)}))
-          << x << " vs " << y;
-    }
+  a.setValue(-5); // the fixed-point overloads for plain integers
+  EXPECT_EQ(std::vector<long>({a.lessThan(-4), a.lessThan(-5), a.isEqual(-5), a.isEqual(-5l),
+                               a.isEqual(-5ll), a.compare(-6) > 0, a.compare(INT_MIN) > 0,
+                               a.getUnsignedInt()}),
+            std::vector<long>({1, 0, 1, 1, 1, 1, 1, 5}));
   mpz_set_ui(b.getRef(), ULONG_MAX);
   EXPECT_EQ(b.isEqual(ULONG_MAX) + 2 * b.isEqual(ULONG_MAX + 0ull) + 4 * a.isEqual(ULONG_MAX), 3);
   a.setValue(-255); // the sign extends forever
@@ -269,7 +258,6 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
     *alloc.getTempSingle() = 1.5f;
     *alloc.getTempDouble() = 2.5;
     *alloc.getStackDouble()->pushSlot() = 1.0;
-    *alloc.getStackSingle()->pushSlot() = 1.0f;
     x.bindReset();
     for (int i = 0; i < 4; ++i) {
       VarFloatRef in(&formats[i], alloc), out(&formats[i], alloc);
@@ -278,13 +266,11 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
       in.write();
       in.read();
       in.push();
-      in.push();
       out.bindIO(ports[2 * i + 2]);
       out.setLdExp(in, -(1 << (4 + 2 * i)) - 3); // deep in the subnormal range
       out.write();
       out.read();
       out.setMod(in, in);
-      out.pop(false);
       out.setNaN();
       out.write();
     }
@@ -297,21 +283,8 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
   EXPECT_EQ(std::vector<long>(counts.begin() + 1, counts.end()), std::vector<long>(3, 0));
 }
 
-// The host computes; checked here is what the references add: operand order, truncation in
-// mod, correct rounding through MPFR, the sign of single's absolute value, and the flush of
-// subnormals (bit 0 of restrictRegular's flags is the only one the native kinds obey).
-TEST_F(Refs, NativeProducersKeepOperandOrderSignsAndRounding) {
-  auto with = [&](double x, double y, const std::function<void()>& op) {
-    put(da, x), put(db, y), put(sa, x), put(sb, y);
-    op();
-    return std::make_pair(dd.getRef(), s.getRef());
-  };
-  using P = std::pair<double, float>;
-  EXPECT_EQ(with(-7, 2, [&] { dd.setMod(da, db), s.setMod(sa, sb); }), P(-1, -1));
-  EXPECT_EQ(with(2, 0, [&] { dd.setExp10(da), s.setExp10(sa); }), P(100, 100));
-  EXPECT_EQ(with(1.5, 0, [&] { dd.setScaleDouble(da, -3), s.setScaleDouble(sa, 1 / 3.0); }),
-            P(-4.5, 0.5));
-  EXPECT_EQ(show(with(-0.0, 0, [&] { s.setAbs(sa); }).second), "-0x0p+0"); // x < 0 ? -x : x
+// Bit 0 of restrictRegular's flags, flushing, is the only one the native kinds obey.
+TEST_F(Refs, NativeKindsFlushSubnormalsOnlyWhenAsked) {
   const float tiny = std::numeric_limits<float>::denorm_min();
   for (const auto& [x, flags, expected] :
        {std::make_tuple(tiny, 2, tiny), {-tiny, 1, -0.0f}, {FLT_MIN, 3, FLT_MIN}}) {

@@ -4,16 +4,6 @@
 
 using namespace ::testing;
 
-TEST(FeatureTable, ConstantsTheLibraryReadsHaveTheirDefaults) {
-  using namespace Features; // the defaults the library itself relies on
-  EXPECT_EQ(
-      (std::vector<int>{MAX_FILENAME_PREFIX_LENGTH.mDefault, MAX_FILENAME_SUFFIX_LENGTH.mDefault,
-                        MAX_FILENAME_INDEX_CHARACTERS_LENGTH.mDefault, FANOUT_PIPE_LENGTH.mDefault,
-                        PROFILING_LOG_OUTPUT_FREQUENCY_SECONDS.mDefault,
-                        +REPORT_DEBUG_MESSAGES.mDefault, +PROFILING_LOG_ENABLED.mDefault}),
-      (std::vector<int>{80, 20, 4, 1, -1, 0, 0}));
-}
-
 struct RegisterAccess : LoomFeatureRegister { // reaches the protected add as a subclass may
   using LoomFeatureRegister::add;
 };

@@ -66,12 +66,6 @@ TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
   EXPECT_FALSE(CopyFile(Path("missing1"), Path("dst")) || CopyFile(Path("missing2"), Path("dst")));
   EXPECT_THAT(read(),
               ::testing::StartsWith("Error copying file from <missing2> to <dst>. Message: "));
-  fs::remove(at("file_util_warnings.txt"));
-  fs::create_directory(at("file_util_warnings.txt")); // a directory in the file's place
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(CopyFile(Path("missing"), Path("dst")));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Could not open file_util_warnings.txt for writing.");
 }
 
 TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
@@ -108,7 +102,6 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
       {"missing", "dst", "Source directory <missing> is invalid"},
       {"a", "file", "Destination directory <file> could not be found/created"},
       {"a/", "a/./x/../y", "Destination directory <a/./x/../y" + inside + "a/>"},
-      {"a", "a", "Destination directory <a" + inside + "a>"},
       {at("a"), at("a/b"), "Destination directory <" + at("a/b") + inside + at("a") + ">"}};
   for (const auto& r : rows) {
     EXPECT_FALSE(CopyDirectory(Path(r[0]), Path(r[1]))) << r[1];
@@ -255,16 +248,6 @@ TEST_F(RelativePaths, JoiningTheBaseWithTheResultLeadsToTheTarget) {
   }
 }
 
-TEST(PathStrings, AbsolutePathsUrisAndTheLibraryDirectory) {
-  std::string got, result;
-  for (const char* path : {"/x", "\\x", "C:/x", "C:\\x", "C:x", ""})
-    GetAbsolutePath("base", path, result), got += result + " ";
-  EXPECT_EQ(got, "/x \\x C:/x C:\\x base/C:x base/ ");
-  EXPECT_EQ(ToURI("") + " " + ToURI("C:\\a b\\c") + " " + ToURI(std::string("/x%20")),
-            "file:/// file:///C:/a b/c file:////x%20");
-  EXPECT_EQ(GetCurrentLibraryDirectory(), fs::canonical(LOOM_LIBRARY_DIR).string());
-}
-
 class ParentSearch : public TempDirTest {};
 
 TEST_F(ParentSearch, LooksBesideTheStartThenUpwards) {
@@ -275,6 +258,7 @@ TEST_F(ParentSearch, LooksBesideTheStartThenUpwards) {
   EXPECT_EQ(FindDirectoryInParents("loom", at("top/mid/start")).string(), at("top/loom"));
   // Relative starts end with the name relative to the working directory.
   EXPECT_EQ(FindDirectoryInParents("top", "x/y").string(), "top");
+  EXPECT_EQ(GetCurrentLibraryDirectory(), fs::canonical(LOOM_LIBRARY_DIR).string());
   EXPECT_EXIT(FindDirectoryInParents("absent-dir", "a/b"), ::testing::ExitedWithCode(100),
               HasSubstr("Can't find directory absent-dir above a/b."));
 }

@@ -115,18 +115,6 @@ TEST_F(Profiling, ScopedStagesSurviveProfilingSwitchedInsideTheScope) {
   EXPECT_EQ(currentLogger().detailSnapshot().size(), 1u);
 }
 
-TEST_F(Profiling, PeriodicOutputWritesSummaryAndDetailsOnly) {
-  // Frequency 0: never. Then the first end only starts the clock, and one whole second later is
-  // not more than the frequency.
-  play("ProfilingLogOutputFrequency=0 # P@0 -@100000 ProfilingLogOutputFrequency=1 #");
-  ProfilingLog::initiationInterval(1, 1, 1, 1);
-  play("P@0 -@1000 P@1000 -@2500");
-  EXPECT_EQ(files("loom"), Texts{});
-  play("P@2500 -@3100");
-  EXPECT_TRUE(files("loom").size() == 2u && files("loomprofiler__").size() == 1u &&
-              files("loom_profiler_details__").size() == 1u); // no interval file
-}
-
 TEST_F(Profiling, ThreadsHaveTheirOwnLoggers) {
   std::vector<std::pair<std::size_t, std::uint64_t>> runs(4); // records and thread id
   std::vector<std::thread> threads;

@@ -9,11 +9,11 @@
 class TempDirTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    mPrevious = boost::filesystem::current_path();
-    mRoot = boost::filesystem::temp_directory_path() /
-            boost::filesystem::unique_path("loom-test-%%%%-%%%%-%%%%");
-    boost::filesystem::create_directories(mRoot);
-    boost::filesystem::current_path(mRoot = boost::filesystem::canonical(mRoot));
+    namespace fs = boost::filesystem;
+    mPrevious = fs::current_path();
+    mRoot = fs::temp_directory_path() / fs::unique_path("loom-test-%%%%-%%%%-%%%%");
+    fs::create_directories(mRoot);
+    fs::current_path(mRoot = fs::canonical(mRoot));
   }
   void TearDown() override {
     namespace fs = boost::filesystem;

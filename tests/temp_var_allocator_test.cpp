@@ -2,15 +2,6 @@
 
 #include <gmock/gmock.h>
 
-// Slots come N to a block, integers set to 0, and never move.
-TEST(SimplePool, AllocatesWholeBlocksAndNeverMovesSlots) {
-  util::SimplePool<simulation::MPZ, 5> pool;
-  simulation::MPZ* slots[11] = {pool.get()};
-  for (int i = 1; i < 11; ++i)
-    EXPECT_EQ((slots[i] = pool.get()) == slots[i - 1] + 1, i % 5 != 0) << i;
-  EXPECT_TRUE(pool.blockCount() == 3u && mpz_sgn(slots[10]->mValue) == 0);
-}
-
 // Var-float formats of one width share a pool and a stack of precision wF + 1. resetLocalStacks
 // keeps the temporaries in use; resetAvailability hands them out again in order, with values.
 TEST(TempVarAllocator, ResetHandsOutTheSameSlotsInOrderWithTheirValues) {

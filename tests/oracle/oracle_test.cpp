@@ -80,7 +80,6 @@ void setToken(mpfr_ptr x, const std::string& t) {
                     : mpfr_set_zero(x, t[0] == '-' ? -1 : 1);
 }
 
-// The word kernels, word/integer conversions, bit counts, fixed port values and IEEE views.
 SINT n(const std::string& text) {
   return std::stoll(text);
 }
@@ -153,7 +152,6 @@ TEST(AmathOracle, EveryCaseMatchesTheIndependentReference) {
        {"double", dbl}});
 }
 
-// The fixed-point reference operations.
 TEST(FixedOracle, EveryOperationMatchesPythonIntegers) {
   util::TempVarAllocator alloc;
   WideTypedFormatVector ports(1);
@@ -204,7 +202,6 @@ TEST(FixedOracle, EveryOperationMatchesPythonIntegers) {
         })}});
 }
 
-// The conversions between reference kinds.
 TEST(Conversions, EveryPairMatchesTheIndependentReference) {
   util::TempVarAllocator alloc;
   FixedRef fixed(&WideFixedType::legacy, alloc);
@@ -256,7 +253,6 @@ TEST(Conversions, EveryPairMatchesTheIndependentReference) {
   mpfr_clear(x);
 }
 
-// The float bit packers and the variable-precision float references.
 // A format's descriptor and three references of it: operands a and b, result d.
 struct Format {
   Format(int wE, int wF, util::TempVarAllocator& alloc)
