@@ -8,15 +8,11 @@
 using namespace simulation;
 using Wide = __int128;
 
-namespace {
-
-SINT wrap(Wide v, int w) { // v as a signed w-bit two's-complement value
+static SINT wrap(Wide v, int w) { // v as a signed w-bit two's-complement value
   const unsigned __int128 m = static_cast<unsigned __int128>(1) << w;
   const unsigned __int128 u = static_cast<unsigned __int128>(v) & (m - 1);
   return static_cast<SINT>(u >= m / 2 ? static_cast<Wide>(u) - static_cast<Wide>(m) : u);
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 18)

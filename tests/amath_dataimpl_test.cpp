@@ -255,7 +255,6 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
       acc.pop(k % 2 == 0);
     acc.setScaleDouble(acc, -1.0 / 3.0);
     acc.saturate(-16);
-    *alloc.getTempSingle() = 1.5f;
     *alloc.getTempDouble() = 2.5;
     *alloc.getStackDouble()->pushSlot() = 1.0;
     x.bindReset();
@@ -307,24 +306,14 @@ TEST_F(Refs, NativeKindsFlushSubnormalsOnlyWhenAsked) {
 // flags flushes below, bit 1 overflows above.
 TEST_F(Refs, VarFloatRestrictRegularClampsBothEdges) {
   const double m126 = 0x1p-126, m127 = 0x1p-127, p128 = 0x1p128;
-  const std::tuple<double, int, int, bool, double> rows[] = {{m127, 8, 1, false, 0.0},
-                                                             {-m127, 8, 1, false, -0.0},
-                                                             {m126, 8, 1, false, m126},
-                                                             {m127, 8, 1, true, m127},
-                                                             {m127 / 2, 8, 1, true, 0.0},
-                                                             {p128, 8, 2, false, HUGE_VAL},
-                                                             {-p128, 8, 2, false, -HUGE_VAL},
-                                                             {0x3p126, 8, 2, false, 0x3p126},
-                                                             {p128, 8, 2, true, p128},
-                                                             {p128 * 2, 8, 2, true, HUGE_VAL},
-                                                             {p128, 8, 1, false, p128},
-                                                             {m127 / 4, 8, 2, false, m127 / 4},
-                                                             {m127 / 4, 8, 0, false, m127 / 4},
-                                                             {NAN, 8, 3, false, NAN},
-                                                             {-0.0, 8, 3, false, -0.0},
-                                                             {1.5, 1, 3, true, 1.5},
-                                                             {0.5, 1, 3, true, 0.0},
-                                                             {4.0, 1, 3, true, HUGE_VAL}};
+  const std::tuple<double, int, int, int, double> rows[] = {
+      // x, wE, flags, extended, result
+      {m127, 8, 1, 0, 0.0},          {-m127, 8, 1, 0, -0.0},      {m126, 8, 1, 0, m126},
+      {m127, 8, 1, 1, m127},         {m127 / 2, 8, 1, 1, 0.0},    {p128, 8, 2, 0, HUGE_VAL},
+      {-p128, 8, 2, 0, -HUGE_VAL},   {0x3p126, 8, 2, 0, 0x3p126}, {p128, 8, 2, 1, p128},
+      {p128 * 2, 8, 2, 1, HUGE_VAL}, {p128, 8, 1, 0, p128},       {m127 / 4, 8, 2, 0, m127 / 4},
+      {m127 / 4, 8, 0, 0, m127 / 4}, {NAN, 8, 3, 0, NAN},         {-0.0, 8, 3, 0, -0.0},
+      {1.5, 1, 3, 1, 1.5},           {0.5, 1, 3, 1, 0.0},         {4.0, 1, 3, 1, HUGE_VAL}};
   for (const auto& [x, wE, flags, extended, expected] : rows) {
     put(va, x);
     va.restrictRegular(wE, flags, extended);

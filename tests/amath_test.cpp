@@ -119,14 +119,13 @@ TEST(WordRational, FindsTheSameFractionAsOneStepAtATime) {
 // arithmetic with a float operand, or into a var-float port, leaves the destination alone; Set
 // copies the integer only, Copy descriptor and kind too; copies of port vectors are deep.
 TEST(PortValues, KindsFollowDescriptorsAndOnlyFixedPortsAreComputed) {
-  VarFloatType single("s", 8, 23, true), half("h", 5, 10, true), wideSingle("ws", 9, 23, true),
-      longDouble("ld", 11, 53, true);
+  VarFloatType single("s", 8, 23, true), half("h", 5, 10, true), wideSingle("ws", 9, 23, true);
   const std::pair<VarType*, std::string> rows[] = {// kind, isFixed, isFloat, isSingle, isDouble
                                                    {&SysDoubleType::builtIn, "20101"},
                                                    {&WideFixedType::legacy, "01000"},
                                                    {&single, "30110"},
                                                    {&wideSingle, "30100"},
-                                                   {&longDouble, "30100"},
+
                                                    {nullptr, "30100"}};
   WideTypedFormatVector v(4);
   WideTypedFormat &dst = v[0], &a = v[1], &b = v[2], &other = v[3];

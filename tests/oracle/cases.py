@@ -97,10 +97,8 @@ def amath(rng, out):
     for name, e_bits, f_bits, kinds in (("single", 8, 23, (np.uint32, np.float32)),
                                         ("double", 11, 52, (np.uint64, np.float64))):
         for _ in range(3000):
-            top, sign = (1 << e_bits) - 1, 1 << (e_bits + f_bits)
-            bits = rng.getrandbits(1) * sign | rng.choice(
-                [0, 0, 1, 2, top - 1, top, top, rng.randrange(top)]) << f_bits | rng.choice(
-                    [0, 1, (1 << f_bits) - 1, 1 << (f_bits - 1), rng.getrandbits(f_bits)])
+            f = Fmt(e_bits, f_bits)
+            top, sign, bits = f.top, f.sign, f.pattern(rng)
             x = np.array([bits], kinds[0]).view(kinds[1])[0].item()
             for flush in (0, 1):
                 b = bits & sign - 1 if x != x and e_bits == 8 else bits
@@ -202,6 +200,12 @@ class Fmt:
         self.nan = (2 * self.sign - 1) >> w_f << w_f | 3  # sign and exponent all ones, fraction 3
         self.tiny = 1 - self.bias - w_f  # the smallest subnormal is 2^tiny
         self.huge = self.top - 1 - self.bias  # the largest finite value is below 2^(huge + 1)
+
+    def pattern(self, rng):  # mostly near the special fields
+        top, w_f = self.top, self.w_f
+        return rng.getrandbits(1) * self.sign | rng.choice(
+            [0, 0, 1, 2, top - 1, top, top, rng.randrange(top)]) << w_f | rng.choice(
+                [0, 1, (1 << w_f) - 1, 1 << (w_f - 1), rng.getrandbits(w_f)])
 
     def decode(self, bits, flush):
         e, m = bits >> self.w_f & self.top, bits & ((1 << self.w_f) - 1)
@@ -313,11 +317,7 @@ def float_packing(rng, out):
                             (6, 9, 500), (8, 7, 500), (10, 40, 500), (15, 112, 500),
                             (19, 70, 500), (30, 5, 500)]:
         f = Fmt(w_e, w_f)  # every pattern of the narrowest, else patterns near the special fields
-        codes = range(2 * f.sign) if count == 0 else [
-            rng.getrandbits(1) * f.sign
-            | rng.choice([0, 0, 1, 2, f.top - 1, f.top, f.top, rng.randrange(f.top)]) << f.w_f
-            | rng.choice([0, 1, (1 << f.w_f) - 1, 1 << (f.w_f - 1), rng.getrandbits(f.w_f)])
-            for _ in range(count)]
+        codes = range(2 * f.sign) if count == 0 else [f.pattern(rng) for _ in range(count)]
         paths = ["direct", "port", "ref"] + ["native"] * (count > 1000)
         combos = [(flush, path) for flush in (0, 1) for path in paths]
         packing(out, f, codes, values(rng, f, count * 3 // 5 + 100), combos)
