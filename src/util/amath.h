@@ -86,29 +86,28 @@ inline void checkWideCarryIn(SINT c, unsigned line, const char* function) {
 } // namespace detail
 
 // a + b + c with carry-in c; *carry receives the carry out of bit width-1. Width 64 is done in
-// two 32-bit halves, the lower half's carry feeding the upper one.
+// two 32-bit halves: the lower half's exact sum (|c| < 2^31, so it fits) carries its multiple of
+// 2^32, negative for a negative carry-in, into the upper one.
 inline SINT AMAdd(SINT a, SINT b, SINT c, int width, SINT* carry) {
   if (LOOM_LIKELY(static_cast<unsigned>(width) - 1u < 63u))
     return detail::addNarrow(detail::word(a) + detail::word(b) + detail::word(c), width, carry);
   LOOM_ASSERT(width >= 1);
   LOOM_ASSERT(width == 64);
   detail::checkWideCarryIn(c, __LINE__, __PRETTY_FUNCTION__);
-  SINT k = 0;
-  const SINT low = AMAdd(a & 0xFFFFFFFF, b & 0xFFFFFFFF, c, 32, &k);
-  const SINT high = AMAdd(a >> 32, b >> 32, k, 32, carry);
+  const SINT low = (a & 0xFFFFFFFF) + (b & 0xFFFFFFFF) + c;
+  const SINT high = AMAdd(a >> 32, b >> 32, low >> 32, 32, carry);
   return static_cast<SINT>((detail::word(high) << 32) | (detail::word(low) & 0xFFFFFFFFu));
 }
 
-// a - b - c with borrow-in c; *carry receives the borrow out of bit width-1.
+// a - b - c with borrow-in c; *carry receives the borrow out of bit width-1 (width 64 as above).
 inline SINT AMSub(SINT a, SINT b, SINT c, int width, SINT* carry) {
   if (LOOM_LIKELY(static_cast<unsigned>(width) - 1u < 63u))
     return detail::addNarrow(detail::word(a) - detail::word(b) - detail::word(c), width, carry);
   LOOM_ASSERT(width >= 1);
   LOOM_ASSERT(width == 64);
   detail::checkWideCarryIn(c, __LINE__, __PRETTY_FUNCTION__);
-  SINT k = 0;
-  const SINT low = AMSub(a & 0xFFFFFFFF, b & 0xFFFFFFFF, c, 32, &k);
-  const SINT high = AMSub(a >> 32, b >> 32, k, 32, carry);
+  const SINT low = (a & 0xFFFFFFFF) - (b & 0xFFFFFFFF) - c;
+  const SINT high = AMSub(a >> 32, b >> 32, -(low >> 32), 32, carry);
   return static_cast<SINT>((detail::word(high) << 32) | (detail::word(low) & 0xFFFFFFFFu));
 }
 

@@ -57,7 +57,7 @@ def amath(rng, out):
         words = edge + [wrap(rng.getrandbits(64), 64) for _ in range(60)]
         pairs = [(a, b) for a in edge for b in edge]
         for a, b in pairs + [(rng.choice(words), rng.choice(words)) for _ in range(150)]:
-            for c in [0, 1] + [-1, rng.randrange(-1000, 1000)] * (w < 64):
+            for c in [0, 1, -1, rng.randrange(-(2**31) + 1, 2**31)]:
                 # a + b, a - b, then with carry-in c and the carry out: bit w of the exact result
                 out("addsub", a, b, c, w, "=", wrap(a + b, w), wrap(a - b, w), wrap(a + b + c, w),
                     (a + b + c) >> w & 1, wrap(a - b - c, w), (a - b - c) >> w & 1)
