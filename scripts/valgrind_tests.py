@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 FORKING = re.compile(r"EXPECT_EXIT|EXPECT_DEATH|ASSERT_EXIT|ASSERT_DEATH|popen|std::system|"
-                     r"runHelper|rootFoundIn|run\(PROFILING_HELPER|RedirectConsoleOutput")
+                     r"runCommand|rootFoundIn|RedirectConsoleOutput")
 TEST_HEAD = re.compile(r"^TEST(?:_F)?\((\w+),\s*(\w+)\)", re.M)
 
 
