@@ -1,6 +1,6 @@
-// FixedRef binary operations against the same GMP call on the same mpz_t storage, for
-// 1-limb and 4-limb operands, and array element binding followed by an addition against
-// the addition alone. Prints medians and the ratios.
+// FixedRef operations against the same GMP call on the same mpz_t storage, for 1-, 2- and
+// 4-limb operands (inline below three limbs), and array element binding followed by an
+// addition against the addition alone. Prints medians and the ratios.
 #include "paired.h"
 
 #include "util/amath_dataimpl.h"
@@ -32,9 +32,11 @@ struct Operands {
     loom_bench::paired(                                                                            \
         s, kOps, [&] { REF_CALL; }, [&] { GMP_CALL; });                                            \
   }                                                                                                \
-  BENCHMARK(NAME)->Arg(1)->Arg(4);
+  BENCHMARK(NAME)->Name("fixed_" #NAME)->Arg(1)->Arg(2)->Arg(4);
 
 FIXED_PAIR(setAdd, o.d.setAdd(o.a, o.b), mpz_add(*o.d.value, *o.a.value, *o.b.value))
+FIXED_PAIR(compare, benchmark::DoNotOptimize(o.a.lessThan(o.b)),
+           benchmark::DoNotOptimize(mpz_cmp(*o.a.value, *o.b.value) < 0))
 FIXED_PAIR(setSub, o.d.setSub(o.a, o.b), mpz_sub(*o.d.value, *o.a.value, *o.b.value))
 FIXED_PAIR(setMult, o.d.setMult(o.a, o.b), mpz_mul(*o.d.value, *o.a.value, *o.b.value))
 FIXED_PAIR(setDivTrunc, o.d.setDiv(o.a, o.b, true), mpz_tdiv_q(*o.d.value, *o.a.value, *o.b.value))

@@ -1,5 +1,5 @@
-// Random sequences of fixed-point reference operations on random operands, checked against
-// GMP's C++ interface computing the same thing directly.
+// Random sequences of fixed-point reference operations on random operands of up to four limbs
+// (the inline paths below three, GMP above), checked against GMP's C++ interface.
 #include "util/amath_dataimpl.h"
 
 #include <gmpxx.h>
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const mpz_class x = integer(), y = integer();
     mpz_set(a.getRef(), x.get_mpz_t());
     mpz_set(b.getRef(), y.get_mpz_t());
-    const int n = static_cast<int>(byte()) - 64, op = byte() % 14;
+    const int n = static_cast<int>(byte()) - 64, op = byte() % 16;
     const unsigned bits = static_cast<unsigned>(n + 64) % 200;
     const mpz_class low = (mpz_class(1) << bits) - 1, shift = mpz_class(1) << (n < 0 ? -n : n);
     mpz_class expected, floor; // floor: x / y rounded toward minus infinity
@@ -47,6 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 10: d.setLdExp(a, n); expected = n >= 0 ? mpz_class(x * shift) : mpz_class(x >> -n); break;
     case 11: d.maskLower(a, bits); expected = x & low; break;
     case 12: d.setUpper(a, bits); expected = x | ~low; break;
+    case 13: d.setNeg(a); expected = -x; break;
+    case 14: d.setValue(a.lessThan(b) + 2 * a.isEqual(b)); expected = (x < y) + 2 * (x == y); break;
     default: d.setDim(a, b); expected = x >= y ? mpz_class(x - y) : mpz_class(0);
       // clang-format on
     }

@@ -4,6 +4,7 @@
 #include "util/amath.h"
 #include "util/assert_handler.h"
 #include "util/export.h"
+#include "util/fixed_limbs.h"
 #include "util/temp_var_allocator.h"
 #include "util/var_types.h"
 
@@ -115,23 +116,23 @@ public:
   void setZero() { mpz_set_ui(*value, 0); }
   void setOne() { mpz_set_ui(*value, 1); }
 
-  void setAdd(FixedRef& a, FixedRef& b) { mpz_add(*value, *a.value, *b.value); }
-  void setSub(FixedRef& a, FixedRef& b) { mpz_sub(*value, *a.value, *b.value); }
-  void setMult(FixedRef& a, FixedRef& b) { mpz_mul(*value, *a.value, *b.value); }
-  void setAdd(FixedRef& a, int n) {
-    if (n >= 0)
-      mpz_add_ui(*value, *a.value, static_cast<unsigned long>(n));
-    else
-      mpz_sub_ui(*value, *a.value, 0ul - static_cast<unsigned long>(n));
+  // Values of up to two limbs are computed inline (util/fixed_limbs.h), others by GMP.
+  void setAdd(FixedRef& a, FixedRef& b) {
+    if (!limbs::add(*value, *a.value, *b.value, false))
+      mpz_add(*value, *a.value, *b.value);
   }
-  void setAdd(FixedRef& a, unsigned long n) { mpz_add_ui(*value, *a.value, n); }
-  void setSub(FixedRef& a, int n) {
-    if (n >= 0)
-      mpz_sub_ui(*value, *a.value, static_cast<unsigned long>(n));
-    else
-      mpz_add_ui(*value, *a.value, 0ul - static_cast<unsigned long>(n));
+  void setSub(FixedRef& a, FixedRef& b) {
+    if (!limbs::add(*value, *a.value, *b.value, true))
+      mpz_sub(*value, *a.value, *b.value);
   }
-  void setSub(FixedRef& a, unsigned long n) { mpz_sub_ui(*value, *a.value, n); }
+  void setMult(FixedRef& a, FixedRef& b) {
+    if (!limbs::mul(*value, *a.value, *b.value))
+      mpz_mul(*value, *a.value, *b.value);
+  }
+  void setAdd(FixedRef& a, int n) { addWord(a, n < 0, magnitudeOf(n)); }
+  void setAdd(FixedRef& a, unsigned long n) { addWord(a, false, n); }
+  void setSub(FixedRef& a, int n) { addWord(a, n >= 0, magnitudeOf(n)); }
+  void setSub(FixedRef& a, unsigned long n) { addWord(a, n != 0, n); }
 
   // Quotient rounded toward zero (truncate) or toward minus infinity. A zero divisor is an
   // internal restriction, not a crash inside GMP.
@@ -149,13 +150,19 @@ public:
   }
   // a - b when a >= b, else 0.
   void setDim(FixedRef& a, FixedRef& b) {
-    if (mpz_cmp(*a.value, *b.value) >= 0)
-      mpz_sub(*value, *a.value, *b.value);
+    if (a.compareTo(b) >= 0)
+      setSub(a, b);
     else
       mpz_set_ui(*value, 0);
   }
-  void setAbs(FixedRef& a) { mpz_abs(*value, *a.value); }
-  void setNeg(FixedRef& a) { mpz_neg(*value, *a.value); }
+  void setAbs(FixedRef& a) {
+    if (!limbs::negAbs(*value, *a.value, false))
+      mpz_abs(*value, *a.value);
+  }
+  void setNeg(FixedRef& a) {
+    if (!limbs::negAbs(*value, *a.value, true))
+      mpz_neg(*value, *a.value);
+  }
   // Truncated integer square root; a negative argument is an internal restriction.
   void setSqrt(FixedRef& a);
 
@@ -182,6 +189,8 @@ public:
   bool testBit(unsigned n) const { return mpz_tstbit(*value, n) != 0; }
   // a * 2^n; for negative n, floor(a / 2^-n).
   void setLdExp(FixedRef& a, int n) {
+    if (limbs::shift(*value, *a.value, n))
+      return;
     if (n >= 0)
       mpz_mul_2exp(*value, *a.value, static_cast<mp_bitcnt_t>(n));
     else
@@ -192,7 +201,7 @@ public:
   void setScaleDouble(FixedRef& a, double s);
 
   int compare(long n) const { return mpz_cmp_si(*value, n); }
-  bool isEqual(FixedRef& a) const { return mpz_cmp(*value, *a.value) == 0; }
+  bool isEqual(FixedRef& a) const { return compareTo(a) == 0; }
   bool isEqual(int n) const { return mpz_cmp_si(*value, n) == 0; }
   bool isEqual(long long n) const { return mpz_cmp_si(*value, static_cast<long>(n)) == 0; }
   bool isEqual(long n) const { return mpz_cmp_si(*value, n) == 0; }
@@ -200,10 +209,10 @@ public:
     return mpz_cmp_ui(*value, static_cast<unsigned long>(n)) == 0;
   }
   bool isEqual(unsigned long n) const { return mpz_cmp_ui(*value, n) == 0; }
-  bool lessThan(FixedRef& a) const { return mpz_cmp(*value, *a.value) < 0; }
-  bool lessEqual(FixedRef& a) const { return mpz_cmp(*value, *a.value) <= 0; }
-  bool greaterThan(FixedRef& a) const { return mpz_cmp(*value, *a.value) > 0; }
-  bool greaterEqual(FixedRef& a) const { return mpz_cmp(*value, *a.value) >= 0; }
+  bool lessThan(FixedRef& a) const { return compareTo(a) < 0; }
+  bool lessEqual(FixedRef& a) const { return compareTo(a) <= 0; }
+  bool greaterThan(FixedRef& a) const { return compareTo(a) > 0; }
+  bool greaterEqual(FixedRef& a) const { return compareTo(a) >= 0; }
   bool lessThan(int n) const { return mpz_cmp_si(*value, n) < 0; }
   bool isZero() const { return mpz_sgn(*value) == 0; }
   bool isNaN() const { return false; }
@@ -227,6 +236,24 @@ public:
   using VectorRef = detail::RefVector<FixedRef, MPZ>;
 
 private:
+  static unsigned long magnitudeOf(int n) {
+    return n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
+  }
+  // value = a + (negN ? -n : n)
+  void addWord(FixedRef& a, bool negN, unsigned long n) {
+    if (limbs::addWord(*value, *a.value, negN, n))
+      return;
+    if (negN)
+      mpz_sub_ui(*value, *a.value, n);
+    else
+      mpz_add_ui(*value, *a.value, n);
+  }
+  // The sign of value - a.
+  int compareTo(const FixedRef& a) const {
+    bool done;
+    const int c = limbs::compare(*value, *a.value, done);
+    return done ? c : mpz_cmp(*value, *a.value);
+  }
   static void checkDivisor(const FixedRef& b) {
     LOOM_ASSERT_MSG(mpz_sgn(*b.value) != 0, "Division by zero in fixed-point simulation.");
   }
