@@ -114,7 +114,6 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
        noFormat},
       {[&] { v.restrictRegular(0, 1, false); }, "Exponent width must be at least 1."},
       {[&] { pack(31, 10); }, unsupported},
-      {[&] { pack(8, 0); }, unsupported},
       {[&] { pack(5, 10); }, "Float value is wider than the port format."},
       {[&] { VarFloatPackerDefault::instance.unpackBits(x, &ports[0]); }, notFloat}};
   mpfr_set_ui(x, 1, MPFR_RNDN);
@@ -127,7 +126,6 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
   EXPECT_EQ(mpz_get_ui(out), 0x3E00u);
   mpz_clear(out);
   mpfr_clear(x);
-  EXPECT_TRUE(d.value == d.own && a.own != d.own && dd.value == dd.own && s.own != sa.own);
   EXPECT_EQ(VarFloatRef(&SysDoubleType::builtIn, alloc).packer, &VFPackerDouble::instance);
 }
 
@@ -212,7 +210,7 @@ TEST_F(Refs, InlineLimbArithmeticIsGmpsToTheLimb) {
   std::mt19937_64 random(19);
   for (int i = 0; i < 40; ++i)
     values.push_back(mpz_class(random()) << (random() % 140)), values.push_back(-values.back());
-  // Runs operation `op` on the references and returns what GMP gives for the same operands.
+  // Runs operation `op` on the references; returns GMP's result for the same operands.
   const auto run = [](int op, FixedRef& d, FixedRef& a, FixedRef& b, const mpz_class& x,
                       const mpz_class& y) -> mpz_class {
     const int n = static_cast<int>(mpz_get_si(y.get_mpz_t())), k = n % 200;
@@ -222,20 +220,19 @@ TEST_F(Refs, InlineLimbArithmeticIsGmpsToTheLimb) {
     case 0: d.setAdd(a, b); return x + y;
     case 1: d.setSub(a, b); return x - y;
     case 2: d.setMult(a, b); return x * y;
-    case 3: d.setDim(a, b); return x >= y ? mpz_class(x - y) : mpz_class(0);
-    case 4: d.setAdd(a, n); return x + n;
-    case 5: d.setSub(a, n); return x - n;
-    case 6: d.setAdd(a, u); return x + u;
-    case 7: d.setSub(a, u); return x - u;
-    case 8: d.setNeg(a); return -x;
-    case 9: d.setAbs(a); return abs(x);
-    case 10: d.setLdExp(a, k); return k >= 0 ? mpz_class(x << k) : mpz_class(x >> -k); // floor
+    case 3: d.setAdd(a, n); return x + n;
+    case 4: d.setSub(a, n); return x - n;
+    case 5: d.setAdd(a, u); return x + u;
+    case 6: d.setSub(a, u); return x - u;
+    case 7: d.setNeg(a); return -x;
+    case 8: d.setAbs(a); return abs(x);
+    case 9: d.setLdExp(a, k); return k >= 0 ? mpz_class(x << k) : mpz_class(x >> -k); // floor
     default: d.setValue(a.lessThan(b) + 2 * a.isEqual(b) + 4 * a.greaterEqual(b));
       return (x < y) + 2 * (x == y) + 4 * (x >= y);
     } // clang-format on
   };
   MPZ fresh;
-  for (int op = 0; op < 12; ++op)
+  for (int op = 0; op < 11; ++op)
     for (const mpz_class& x : values)
       for (const mpz_class& y : values)
         for (int where = 0; where < 3; ++where) { // room, fresh, the first operand itself
@@ -309,7 +306,6 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
       acc.pop(k % 2 == 0);
     acc.setScaleDouble(acc, -1.0 / 3.0);
     acc.saturate(-16);
-    *alloc.getTempDouble() = 2.5;
     *alloc.getStackDouble()->pushSlot() = 1.0;
     x.bindReset();
     for (int i = 0; i < 4; ++i) {
