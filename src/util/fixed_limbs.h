@@ -73,6 +73,21 @@ inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
   const u128 p00 = u128(a0) * b0;
   if ((a1 | b1) == 0)
     return store(d, p00, neg);
+  if (a1 == 0 || b1 == 0) { // two limbs by one: the one limb w times each limb of the other
+    const mp_limb_t w = a1 != 0 ? b0 : a0;
+    if (w == 0)
+      return store(d, 0, false);
+    const u128 high = (p00 >> 64) + u128(a1 | b1) * w; // at least 2^64: two limbs or three
+    const int n = (high >> 64) != 0 ? 3 : 2;
+    if (d->_mp_alloc < n)
+      return false;
+    d->_mp_d[0] = static_cast<mp_limb_t>(p00);
+    d->_mp_d[1] = static_cast<mp_limb_t>(high);
+    if (n == 3)
+      d->_mp_d[2] = static_cast<mp_limb_t>(high >> 64);
+    d->_mp_size = neg ? -n : n;
+    return true;
+  }
   const u128 p01 = u128(a0) * b1, p10 = u128(a1) * b0, p11 = u128(a1) * b1;
   const u128 mid = (p00 >> 64) + static_cast<mp_limb_t>(p01) + static_cast<mp_limb_t>(p10);
   const u128 high = (mid >> 64) + (p01 >> 64) + (p10 >> 64) + static_cast<mp_limb_t>(p11);
