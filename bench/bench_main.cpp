@@ -48,6 +48,8 @@ struct Target {
 };
 const Target kTargets[] = {
     {"AM", 1.5, "inline code"},
+    {"PortRoundTrip/0", 1.5, "native codec"}, // (5,10) and (8,7): the default packer
+    {"PortRoundTrip/1", 1.5, "native codec"},
     {"PortRoundTrip", 0, "native codec"},
     {"DisabledStage", 2.0, "two calls of an empty function"}, // under 5 ns here
     {"EnabledStage", 0, "-"},

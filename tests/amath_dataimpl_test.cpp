@@ -250,6 +250,27 @@ TEST_F(Refs, InlineLimbArithmeticIsGmpsToTheLimb) {
         }
 }
 
+// Unpacking keeps to MPFR's current exponent range: 1.0 (exponent 1) overflows a range up to 0,
+// the smallest half subnormal (exponent -23) underflows one from -20, flags raised.
+TEST(Packing, UnpackingKeepsToMpfrsCurrentExponentRange) {
+  mpfr_t x;
+  mpz_t in;
+  mpfr_init2(x, 11), mpz_init(in);
+  const auto unpack = [&](unsigned long bits) {
+    mpz_set_ui(in, bits);
+    VarFloatPackerDefault::instance.unpackBits(x, 5, 10, in);
+  };
+  mpfr_set_emin(-20), mpfr_set_emax(0), mpfr_clear_flags();
+  unpack(0x3C00);
+  const bool overflow = mpfr_inf_p(x) && mpfr_overflow_p();
+  VarFloatPacker::flushSubnormalsToZero(false);
+  unpack(0x8001);
+  EXPECT_TRUE(overflow && mpfr_zero_p(x) && mpfr_signbit(x) && mpfr_underflow_p());
+  mpfr_set_emin(mpfr_get_emin_min()), mpfr_set_emax(mpfr_get_emax_max());
+  VarFloatPacker::flushSubnormalsToZero(true);
+  mpfr_clear(x), mpz_clear(in);
+}
+
 // The limits of every width code are checked against tests/oracle; here the contracts around.
 TEST_F(Refs, SaturateAndSetErrorWriteTheLimitIntoBoundPortsOnly) {
   b.setValue(256);

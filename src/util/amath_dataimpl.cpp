@@ -288,6 +288,74 @@ void orField(mpz_ptr z, unsigned long field, mp_bitcnt_t at) {
       mpz_setbit(z, at + bit);
 }
 
+// Formats whose significand fits one limb (wF < 64) move straight between the port's integer
+// (at most two limbs, non-negative) and MPFR's limb: the same results as the GMP route below,
+// with no call in packing and none but the exponent range check in unpacking. NaN, whose flag
+// MPFR keeps, and values that need rounding take the GMP route.
+using limbs::u128;
+
+bool packInline(mpfr_srcptr x, int wE, int wF, bool flush, mpz_ptr out) {
+  if (wF >= 64 || mpfr_get_prec(x) > wF + 1 || mpfr_nan_p(x))
+    return false;
+  const u128 allOnes = (u128(1) << wE) - 1, hidden = u128(1) << wF;
+  u128 pattern = 0;
+  if (mpfr_inf_p(x)) {
+    pattern = allOnes << wF;
+  } else if (!mpfr_zero_p(x)) { // |x| = 1.f * 2^(exp - 1), the wF + 1 bits at the limb's top
+    const u128 m = static_cast<const mp_limb_t*>(mpfr_custom_get_significand(x))[0] >> (63 - wF);
+    const mpfr_exp_t biased = (mpfr_exp_t(1) << (wE - 1)) - 1 + mpfr_custom_get_exp(x) - 1;
+    if (biased >= static_cast<mpfr_exp_t>(allOnes))
+      pattern = allOnes << wF; // overflow: infinity
+    else if (biased >= 1)
+      pattern = u128(biased) << wF | (m - hidden);
+    else if (!flush && 1 - biased <= 64) { // subnormal: m / 2^(1 - biased), ties to even
+      const int shift = static_cast<int>(1 - biased);
+      const bool half = (m >> (shift - 1) & 1) != 0,
+                 below = (m & ((u128(1) << (shift - 1)) - 1)) != 0;
+      pattern = m >> shift;
+      pattern += half && (below || (pattern & 1) != 0); // reaching 2^wF is the smallest normal
+    }
+  }
+  if (mpfr_signbit(x))
+    pattern |= u128(1) << (wE + wF);
+  if (!limbs::store(out, pattern, false)) { // no room yet: GMP grows it once
+    mpz_set_ui(out, static_cast<unsigned long>(pattern >> 64));
+    mpz_mul_2exp(out, out, 64);
+    mpz_add_ui(out, out, static_cast<unsigned long>(pattern));
+  }
+  return true;
+}
+
+bool unpackInline(mpfr_ptr x, int wE, int wF, bool flush, mpz_srcptr in) {
+  const mpfr_prec_t p = mpfr_get_prec(x);
+  if (wF >= 64 || p < wF + 1 || p > 64 || in->_mp_size < 0 || in->_mp_size > 2)
+    return false;
+  const u128 bits = limbs::magnitude(in), allOnes = (u128(1) << wE) - 1;
+  const u128 exponent = bits >> wF & allOnes, fraction = bits & ((u128(1) << wF) - 1);
+  const int sign = (bits >> (wE + wF) & 1) != 0 ? -1 : 1;
+  mp_limb_t* limb = static_cast<mp_limb_t*>(mpfr_custom_get_significand(x));
+  if (exponent == allOnes) {
+    if (fraction != 0)
+      return false; // NaN
+    mpfr_custom_init_set(x, sign * MPFR_INF_KIND, 0, p, limb);
+    return true;
+  }
+  if (exponent == 0 && (fraction == 0 || flush)) {
+    mpfr_custom_init_set(x, sign * MPFR_ZERO_KIND, 0, p, limb);
+    return true;
+  }
+  // m * 2^(max(exponent, 1) - bias - wF), m of at most wF + 1 <= p bits: exact in one limb.
+  const mp_limb_t m = static_cast<mp_limb_t>(exponent != 0 ? fraction | u128(1) << wF : fraction);
+  const int zeros = __builtin_clzll(m);
+  const mpfr_exp_t e = static_cast<mpfr_exp_t>(exponent != 0 ? exponent : 1) -
+                       ((mpfr_exp_t(1) << (wE - 1)) - 1) - wF + 64 - zeros;
+  if (e < mpfr_get_emin() || e > mpfr_get_emax())
+    return false;
+  limb[0] = m << zeros;
+  mpfr_custom_init_set(x, sign * MPFR_REGULAR_KIND, e, p, limb);
+  return true;
+}
+
 } // namespace
 
 void VarFloatPackerDefault::packBits(mpfr_t x, WideTypedFormat* port) {
@@ -302,6 +370,8 @@ void VarFloatPackerDefault::unpackBits(mpfr_t x, WideTypedFormat* port) {
 
 void VarFloatPackerDefault::packBits(mpfr_t x, int wE, int wF, mpz_t& out) {
   checkPackedFormat(wE, wF);
+  if (packInline(x, wE, wF, subnormalsToZero, out))
+    return;
   const mp_bitcnt_t fractionBits = static_cast<mp_bitcnt_t>(wF);
   const mp_bitcnt_t signBit = fractionBits + static_cast<mp_bitcnt_t>(wE);
   const unsigned long allOnes = (1ul << wE) - 1; // the exponent field of infinity and NaN
@@ -358,6 +428,8 @@ void VarFloatPackerDefault::packBits(mpfr_t x, int wE, int wF, mpz_t& out) {
 
 void VarFloatPackerDefault::unpackBits(mpfr_t x, int wE, int wF, const mpz_t& in) {
   checkPackedFormat(wE, wF);
+  if (unpackInline(x, wE, wF, subnormalsToZero, in))
+    return;
   const mp_bitcnt_t fractionBits = static_cast<mp_bitcnt_t>(wF);
   const unsigned long allOnes = (1ul << wE) - 1;
   const long bias = (1l << (wE - 1)) - 1;
