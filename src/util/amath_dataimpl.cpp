@@ -117,6 +117,18 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
 
 int FixedRef::saturate(int widthCode) {
   detail::checkWidthCode(widthCode);
+  if (limbs::small(*value) && widthCode > -128 && widthCode < 128) { // on the magnitude's bits
+    const limbs::u128 m = limbs::magnitude(*value);
+    const int w = widthCode > 0 ? widthCode : -widthCode - 1; // bits below the sign
+    int direction = 0;
+    if (limbs::negative(*value))
+      direction = widthCode > 0 || m > limbs::u128(1) << w ? -1 : 0; // down to -2^w when signed
+    else
+      direction = (m >> w) != 0 ? 1 : 0;
+    if (direction != 0 && io != nullptr)
+      detail::setLimit(io->mData, direction, widthCode);
+    return direction;
+  }
   const unsigned long bits = detail::rangeBits(widthCode);
   const mp_bitcnt_t none = ~static_cast<mp_bitcnt_t>(0);
   int direction = 0;
