@@ -330,10 +330,9 @@ bool packInline(mpfr_srcptr x, int wE, int wF, bool flush, mpz_ptr out) {
   }
   if (mpfr_signbit(x))
     pattern |= u128(1) << (wE + wF);
-  if (!limbs::store(out, pattern, false)) { // no room yet: GMP grows it once
-    mpz_set_ui(out, static_cast<unsigned long>(pattern >> 64));
-    mpz_mul_2exp(out, out, 64);
-    mpz_add_ui(out, out, static_cast<unsigned long>(pattern));
+  if (!limbs::store(out, pattern, false)) { // no room yet: grown once, to two limbs
+    mpz_realloc2(out, 128);
+    limbs::store(out, pattern, false);
   }
   return true;
 }
