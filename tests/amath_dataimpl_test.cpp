@@ -89,15 +89,12 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
     VarFloatPackerDefault::instance.packBits(x, wE, wF, out);
   };
   const char *division = "Division by zero in fixed-point simulation.",
-             *unsupported = "Unsupported float format for bit packing.",
              *noFormat = "A width code of 0 describes no format.",
              *notFloat = "'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'";
   const std::pair<std::function<void()>, const char*> rows[] = {
       {[&] { FixedRef(&SysDoubleType::builtIn, alloc); }, "'vType->getImpl() == TR_MPZ'"},
-      {[&] { DoubleRef(&SysSingleType::builtIn, alloc); }, "'vType->getImpl() == TR_DP'"},
       {[&] { SingleRef(&single, alloc); }, "'vType->getImpl() == TR_SP'"}, // MPFR-backed
       {[&] { VarFloatRef(&WideFixedType::legacy, alloc); }, notFloat},
-      {[] { SingleRef::Array2D(&SysDoubleType::builtIn, 1, 1); }, "'vType->getImpl() == TR_SP'"},
       {[] { VarFloatRef::Array2D(&WideFixedType::legacy, 1, 1); }, notFloat},
       {[] { DoubleRef::Array2D(&SysDoubleType::builtIn, 65536, 65536); },
        "Array has more elements than 32-bit indexing allows."},
@@ -113,7 +110,7 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
        },
        noFormat},
       {[&] { v.restrictRegular(0, 1, false); }, "Exponent width must be at least 1."},
-      {[&] { pack(31, 10); }, unsupported},
+      {[&] { pack(31, 10); }, "Unsupported float format for bit packing."},
       {[&] { pack(5, 10); }, "Float value is wider than the port format."},
       {[&] { VarFloatPackerDefault::instance.unpackBits(x, &ports[0]); }, notFloat}};
   mpfr_set_ui(x, 1, MPFR_RNDN);
@@ -126,7 +123,6 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
   EXPECT_EQ(mpz_get_ui(out), 0x3E00u);
   mpz_clear(out);
   mpfr_clear(x);
-  EXPECT_EQ(VarFloatRef(&SysDoubleType::builtIn, alloc).packer, &VFPackerDouble::instance);
 }
 
 TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {
@@ -150,13 +146,11 @@ TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {
   EXPECT_EQ(get(a), -3);
   checkStack(d, a, true);
   checkStack(dd, da, true);
-  checkStack(s, sa, true);
   checkStack(v, va, false);
 }
 
 TEST_F(Refs, PredicatesAndQueriesOfEveryKindAgreeWithTheHost) {
   checkPredicates(a, b, {INT_MIN, -5, 0, 3, INT_MAX});
-  checkPredicates(da, db, {-2, -0.0, 0, 3, NAN});
   checkPredicates(v, va, {-2, -0.0, 0, 3, NAN});
   // Classes, getILogB and setFracExp against the host's (a NaN's sign is MPFR's own).
   for (double x : {1.0, 0.75, -12.0, 0x1p30, -0.0, -HUGE_VAL, std::nan("")}) {
@@ -174,34 +168,20 @@ TEST_F(Refs, PredicatesAndQueriesOfEveryKindAgreeWithTheHost) {
                                a.isEqual(-5ll), a.compare(-6) > 0, a.compare(INT_MIN) > 0,
                                a.getUnsignedInt()}),
             std::vector<long>({1, 0, 1, 1, 1, 1, 1, 5}));
-  mpz_set_ui(b.getRef(), ULONG_MAX);
-  EXPECT_EQ(b.isEqual(ULONG_MAX) + 2 * b.isEqual(ULONG_MAX + 0ull) + 4 * a.isEqual(ULONG_MAX), 3);
   a.setValue(-255); // the sign extends forever
   EXPECT_TRUE(a.testBit(1000) && a.testBit(8) && !a.testBit(1) && !a.isNaN());
   EXPECT_EQ(a.toString(16) + a.toString(-16) + a.toString(-2) + a.toString(62) + a.toString(-36),
             "-ff-FF-11111111-47-73");
-  // Significand bits below the binary point, at 24 bits; none for zero, NaN and infinity.
-  for (const auto& [x, bits] : {std::make_pair(1.0, 23), {0x1p30, -7}, {0.0, 0}, {HUGE_VAL, 0}}) {
-    put(va, x);
-    EXPECT_EQ(va.fracLength(), bits) << x;
-  }
   VarFloatType quad("quad", 15, 112, true); // just below 2^10, beyond a double's precision
   VarFloatRef q(&quad, alloc), fraction(&quad, alloc);
   mpfr_set_ui_2exp(q.getRef().mValue, 1, 10, MPFR_RNDN);
   mpfr_nextbelow(q.getRef().mValue);
   EXPECT_EQ(q.getILogB() + fraction.setFracExp(q), 19);
   EXPECT_LT(mpfr_cmp_d(fraction.getRef().mValue, 1.0), 0);
-  for (const auto& [x, halves] : {std::make_pair(-0.5, "110"), {0.5, "011"}, {0.25, "000"}}) {
-    put(va, x);
-    EXPECT_EQ(std::to_string(va.isHalf(-1)) + std::to_string(va.isHalf(0)) +
-                  std::to_string(va.isHalf(1)),
-              halves); // sign -1, 0, 1
-  }
 }
 
-// Values of up to two limbs are computed inline: against the GMP call on operands of 0 to 3
-// limbs around 2^63, 2^64, 2^127 and 2^128, into a destination with room (inline), a fresh one
-// (GMP) and an operand itself; the result must be GMP's to the limb, sign and size included.
+// Inline two-limb arithmetic against GMP, to the limb (sign and size too), on 0- to 3-limb operands
+// around 2^63..2^191, into a destination with room, a fresh one (GMP) and an operand itself.
 TEST_F(Refs, InlineLimbArithmeticIsGmpsToTheLimb) {
   std::vector<mpz_class> values{0, 1, -1, 63, -64, 127, -127, 128, -128, 129, -129}; // also shifts
   for (int e : {63, 64, 127, 128, 191})
@@ -250,24 +230,15 @@ TEST_F(Refs, InlineLimbArithmeticIsGmpsToTheLimb) {
         }
 }
 
-// Unpacking keeps to MPFR's current exponent range: 1.0 (exponent 1) overflows a range up to 0,
-// the smallest half subnormal (exponent -23) underflows one from -20, flags raised.
+// Unpacking keeps to MPFR's current exponent range: 1.0 (exponent 1) overflows a range up to 0.
 TEST(Packing, UnpackingKeepsToMpfrsCurrentExponentRange) {
   mpfr_t x;
   mpz_t in;
-  mpfr_init2(x, 11), mpz_init(in);
-  const auto unpack = [&](unsigned long bits) {
-    mpz_set_ui(in, bits);
-    VarFloatPackerDefault::instance.unpackBits(x, 5, 10, in);
-  };
-  mpfr_set_emin(-20), mpfr_set_emax(0), mpfr_clear_flags();
-  unpack(0x3C00);
-  const bool overflow = mpfr_inf_p(x) && mpfr_overflow_p();
-  VarFloatPacker::flushSubnormalsToZero(false);
-  unpack(0x8001);
-  EXPECT_TRUE(overflow && mpfr_zero_p(x) && mpfr_signbit(x) && mpfr_underflow_p());
-  mpfr_set_emin(mpfr_get_emin_min()), mpfr_set_emax(mpfr_get_emax_max());
-  VarFloatPacker::flushSubnormalsToZero(true);
+  mpfr_init2(x, 11), mpz_init_set_ui(in, 0x3C00);
+  mpfr_set_emax(0), mpfr_clear_flags();
+  VarFloatPackerDefault::instance.unpackBits(x, 5, 10, in);
+  EXPECT_TRUE(mpfr_inf_p(x) && mpfr_overflow_p());
+  mpfr_set_emax(mpfr_get_emax_max());
   mpfr_clear(x), mpz_clear(in);
 }
 
@@ -321,13 +292,10 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
     for (int k = 0; k < 6; ++k) { // up to 3^6 * 2^(64k): several limbs
       acc.setMult(acc, x);
       acc.setLdExp(acc, 64);
-      acc.push();
     }
-    for (int k = 0; k < 6; ++k)
-      acc.pop(k % 2 == 0);
+    acc.push(), acc.pop(false);
     acc.setScaleDouble(acc, -1.0 / 3.0);
     acc.saturate(-16);
-    *alloc.getStackDouble()->pushSlot() = 1.0;
     x.bindReset();
     for (int i = 0; i < 4; ++i) {
       VarFloatRef in(&formats[i], alloc), out(&formats[i], alloc);
@@ -341,8 +309,6 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
       out.write();
       out.read();
       out.setMod(in, in);
-      out.setNaN();
-      out.write();
     }
     alloc.resetAvailability();
     counts[step] = alloc_counter::count - before;
@@ -351,26 +317,6 @@ TEST(SteadyState, ModelStepAllocatesNothingAfterWarmUp) {
   VarFloatPacker::flushSubnormalsToZero(true);
   EXPECT_GT(counts[0], 0);
   EXPECT_EQ(std::vector<long>(counts.begin() + 1, counts.end()), std::vector<long>(3, 0));
-}
-
-// Bit 0 of restrictRegular's flags, flushing, is the only one the native kinds obey.
-TEST_F(Refs, NativeKindsFlushSubnormalsOnlyWhenAsked) {
-  const float tiny = std::numeric_limits<float>::denorm_min();
-  for (const auto& [x, flags, expected] :
-       {std::make_tuple(tiny, 2, tiny), {-tiny, 1, -0.0f}, {FLT_MIN, 3, FLT_MIN}}) {
-    put(sa, x);
-    put(da, x * 0x1p-896); // the double of the same class
-    sa.restrictRegular(8, flags, false);
-    da.restrictRegular(11, flags, false);
-    EXPECT_EQ(show(sa.getRef()) + show(da.getRef()), show(expected) + show(expected * 0x1p-896))
-        << show(x) << " " << flags;
-  }
-  for (bool flush : {false, true}) {
-    VarFloatPacker::flushSubnormalsToZero(flush);
-    put(sa, -1e-40);
-    sa.flushSubnormalsToZero();
-    EXPECT_EQ(show(sa.getRef()), flush ? "-0x0p+0" : show(-1e-40f));
-  }
 }
 
 // wE = 8: regular exponents -126..127, or -127..128 extended; wE = 1, extended: 0..1. Bit 0 of the
@@ -415,11 +361,10 @@ TEST_F(Refs, ArraysCopyDeeplyMoveAndBindWithBoundsChecks) {
   EXPECT_THROW(all.bindElem(d, -1), std::out_of_range);
   EXPECT_TRUE(b.value == &first.elements[11].mValue && b.isEqual(5));
   VarFloatType half("half", 5, 10, true);
-  VarFloatRef::Array2D floats(&half, 1, 2), assigned(&half, 1, 1);
+  VarFloatRef::Array2D floats(&half, 1, 2);
   floats.setElem(0, 1, 0.1);
   VarFloatRef::Array2D floatCopy(floats), floatMoved(std::move(floatCopy));
-  assigned = floats;
-  for (const VarFloatRef::Array2D* array : {&floats, &floatCopy, &floatMoved, &assigned}) {
+  for (const VarFloatRef::Array2D* array : {&floats, &floatCopy, &floatMoved}) {
     mpfr_srcptr zero = array->elements.at(0)->mValue, tenth = array->elements.at(1)->mValue;
     EXPECT_TRUE(array == &floats || tenth != floats.elements[1]->mValue); // values of its own
     EXPECT_EQ(mpfr_get_d(tenth, MPFR_RNDN), 0.0999755859375);             // 0.1 at 11 bits

@@ -42,20 +42,16 @@ TEST(AmathReports, RestrictionsEndTheProcessWithTheirText) {
       {[] { AMAdd(1, 1, 65); }, "'width <= 64' [simulation::AMAdd at src/util/amath.h:"},
       {[] { AMSub(1, 1, 0); }, "'width >= 1'"},
       {[&] { AMAdd(1, 1, 0, 65, &c); }, "'width == 64'"},
-      {[&] { AMSub(1, 1, 0, -3, &c); }, "'width >= 1'"},
       {[&] { AMAdd(1, 1, SINT(1) << 31, 64, &c); }, "'abs(c) < (SINT(1) << 31)'"},
       {[&] { AMSub(1, 1, INT64_MIN, 64, &c); }, "'abs(c) < (SINT(1) << 31)'"},
       {[] { AMMask(1, 65); },
        "'width <= 64'. Bit-width is greater than 64 in SINT unsigned mask. This would result in "
        "an error in simulation. ["},
-      {[] { AMMask(1, -1); }, "'width >= 0'"},
       {[] { AMShift(1, 1, true, 65); }, "'width <= 64'"},
       {[] { ipow(2, -1); }, "'exp >= 0'"},
       {[] { AMInitVal(std::nan("")); }, "Initial value is not a number within the 64-bit range."},
       {[&] { v[1].setSimPortType(SPT_VARFLOAT); }, unreachable},
       {[&] { BIGNUM_Add_Func(v[0], v[1], v[1]); }, unreachable},
-      {[&] { BIGNUM_Neg(v[2], v[1]); }, unreachable},
-      {[&] { BIGNUM_CMPLT(v[2], v[1]); }, unreachable},
       {[&] { IEEE_Single{v[0]}; }, "'s.isSingle()'"},
       {[&] { IEEE_Double{v[2]}; }, "'s.isDouble()'"},
       {[&] {
@@ -63,7 +59,6 @@ TEST(AmathReports, RestrictionsEndTheProcessWithTheirText) {
        },
        "IEEE double port value wider than 64 bits."},
       {[&] { rational(1e-10, &num, &den, 0.0); }, doesNotFit},
-      {[&] { rational(0.5, &num, &den, std::nan("")); }, doesNotFit},
       {[&] { rational(2000000000.5, &num, &den, 0.0); }, doesNotFit}, // whole part x denominator
       {[&] { rational(INFINITY, &num, &den, 0.1); },
        "'finite(f)'. Attempt to find the rational form of a non-finite number."},
@@ -87,31 +82,6 @@ TEST(WordUtilities, HcfNeverTraps) {
   for (const auto& r : rows) {
     EXPECT_EQ(hcf(r[0], r[1]), r[2]) << r[0] << " " << r[1];
     EXPECT_TRUE(r[0] < INT_MIN || hcf(int(r[0]), int(r[1])) == r[2]) << r[0] << " " << r[1];
-  }
-}
-
-// The search one step at a time, as the definition reads.
-std::pair<int, int> naiveRational(double f, double tolerance) {
-  const int whole = static_cast<int>(std::floor(f));
-  int num = 0, den = 1;
-  for (double e = whole - f; std::fabs(e) > tolerance; e = double(num) / den - (f - whole))
-    ++(e > 0 ? den : num);
-  return {den * whole + num, den};
-}
-
-TEST(WordRational, FindsTheSameFractionAsOneStepAtATime) {
-  // Long runs in one direction (a denominator near a million) end where single steps end.
-  std::vector<std::pair<double, double>> cases = {
-      {1e-6 + 1e-13, 1e-13}, {0.999999, 1e-13}, {7.000123, 1e-13}, {-2.5e-6, 1e-13}, {0.1, 0}};
-  std::mt19937_64 random(42);
-  std::uniform_real_distribution<double> value(-50.0, 50.0);
-  const double tolerances[] = {0.3, 1e-2, 1e-3, 1e-4, 1e-5};
-  for (int i = 0; i < 400; ++i)
-    cases.emplace_back(value(random), tolerances[i % 5]);
-  for (const auto& [f, tolerance] : cases) {
-    std::pair<int, int> found;
-    rational(f, &found.first, &found.second, tolerance);
-    EXPECT_EQ(found, naiveRational(f, tolerance)) << f << " " << tolerance;
   }
 }
 
@@ -157,9 +127,6 @@ TEST(PortValues, KindsFollowDescriptorsAndOnlyFixedPortsAreComputed) {
   mpz_neg(a.mData, a.mData); // the sign of the integer is ignored
   mpz_neg(b.mData, b.mData);
   EXPECT_TRUE(IEEE_Single(a).mValue == -1.0f && IEEE_Double(b).mValue == -2.0 && b.isDouble());
-  EXPECT_EQ(IEEE_Single(mpz_class(0x13F800000ul).get_mpz_t()).mValue, 1.0f); // the low 32 bits
-  BIGNUM_SetULong(dst, 0xFFFFFFFFFFFFFFFFu); // a positive integer that reads back as -1
-  EXPECT_TRUE(mpz_sgn(dst.mData) == 1 && BIGNUM_GetLong(dst) == -1);
   const char* big = "123456789012345678901234567890";
   mpz_set_str(b.mData, big, 10);
   v.EnsureSize(50); // moves the elements, keeps the values, adds zeros
@@ -195,10 +162,9 @@ TEST(FpToFxP, SaturatesRoundsAndDropsValuesBelowOneStep) {
       {7.96875, 4, 1, MPFR_RNDN, 7.9375}, {-100, 4, 1, MPFR_RNDN, -8.0},
       {NAN, 4, 1, MPFR_RNDN, 0.0},        {INFINITY, 4, 1, MPFR_RNDN, 7.9375},
       {100, 4, 0, MPFR_RNDN, 15.9375},    {-1.5, 4, 0, MPFR_RNDN, 0.0},
-      {1.23, 4, 1, MPFR_RNDD, 1.1875},    {-1.23, 4, 1, MPFR_RNDZ, -1.1875},
-      {-1.23, 4, 1, MPFR_RNDA, -1.25},    {1.03125, 4, 1, MPFR_RNDN, 1.0}, // ties to even
-      {1.09375, 4, 1, MPFR_RNDN, 1.125},  {0.078125, 4, 1, MPFR_RNDN, 0.0625},
-      {1e9, -2, 1, MPFR_RNDN, 508}}; // a grid of 4
+      {1.23, 4, 1, MPFR_RNDD, 1.1875},    {-1.23, 4, 1, MPFR_RNDA, -1.25},
+      {1.03125, 4, 1, MPFR_RNDN, 1.0},    {0.078125, 4, 1, MPFR_RNDN, 0.0625}, // ties to even
+      {1e9, -2, 1, MPFR_RNDN, 508}};                                           // a grid of 4
   for (const auto& [value, f, s, rnd, expected] : rows) {
     const double q = quantise(value, 8, f, s, rnd);
     EXPECT_EQ(show(q), show(expected)) << value << " on 8," << f << "," << s;

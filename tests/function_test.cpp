@@ -4,7 +4,6 @@
 
 TEST(Function, EmptyFunctionIsAnInternalRestriction) {
   util::Function<void(int)> empty;
-  EXPECT_TRUE(empty.empty() && !empty);
   EXPECT_EXIT(empty(1), ::testing::ExitedWithCode(100),
               ::testing::HasSubstr("Restriction: 'mFunction != nullptr' ["));
 }

@@ -35,7 +35,6 @@ TEST_F(LogFile, CopiesEveryChannelIntoTheFileAndStillToStandardError) {
   Channel::info.ReceiveMessage("note\n");
   aster_warning_printf("careful\n");
   Channel::errors.ReceiveMessage("bad\n");
-  Channel::debug.ReceiveMessage("quiet\n");
   util::SetFeatureBoolean("reportDebugMessages", true);
   aster_log_printf("unlogged\n");
   EXPECT_FALSE(loom_set_logging(true)); // off at load time

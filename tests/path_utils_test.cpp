@@ -56,16 +56,14 @@ TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
               MakeDirectory("a\\c", false) && DirExists("a/c") && MakeDirectory("a", false));
   EXPECT_FALSE(MakeDirectory("file", true) || MakeDirectory("", true) || FileExists("a") ||
                DirExists(static_cast<const char*>(nullptr)));
-  std::ofstream("dst") << "old";
   EXPECT_TRUE(CopyFile(Path("file"), Path("dst")) && read("dst") == "x");
   // Remove and Rename throw on failure, as their callers expect.
   Rename(Path("file"), Path("g"));
   EXPECT_TRUE(!FileExists("file") && FileExists(Path("g")) && Remove(Path("g")) && !Remove("g"));
   EXPECT_THROW(Remove(Path("a")), fs::filesystem_error); // not empty
   EXPECT_THROW(Rename(Path("nothing"), Path("x")), fs::filesystem_error);
-  EXPECT_FALSE(CopyFile(Path("missing1"), Path("dst")) || CopyFile(Path("missing2"), Path("dst")));
-  EXPECT_THAT(read(),
-              ::testing::StartsWith("Error copying file from <missing2> to <dst>. Message: "));
+  EXPECT_FALSE(CopyFile(Path("missing"), Path("dst")));
+  EXPECT_THAT(read(), ::testing::StartsWith("Error copying file from <missing> to <dst>. "));
 }
 
 TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
@@ -101,8 +99,7 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
   const std::string rows[][3] = {
       {"missing", "dst", "Source directory <missing> is invalid"},
       {"a", "file", "Destination directory <file> could not be found/created"},
-      {"a/", "a/./x/../y", "Destination directory <a/./x/../y" + inside + "a/>"},
-      {at("a"), at("a/b"), "Destination directory <" + at("a/b") + inside + at("a") + ">"}};
+      {"a/", "a/./x/../y", "Destination directory <a/./x/../y" + inside + "a/>"}};
   for (const auto& r : rows) {
     EXPECT_FALSE(CopyDirectory(Path(r[0]), Path(r[1]))) << r[1];
     EXPECT_EQ(read(), r[2] + "\n");
@@ -227,8 +224,6 @@ TEST_F(RelativePaths, SpellingsOfOneDirectoryAgree) {
   CreateRelativePath("a/b", "a", buffer, 0); // no room: untouched
   CreateRelativePath("a/bbbbbbbb", "a", buffer, 8);
   EXPECT_EQ(std::string(buffer, 10), std::string("bbbbbbb\0x\0", 10)); // cut at 7, terminated
-  const std::string longPath = "r/" + std::string(300, 'q');
-  EXPECT_EQ(CreateRelativePath(longPath.c_str(), "r"), std::string(300, 'q')); // no cut
 }
 
 TEST_F(RelativePaths, JoiningTheBaseWithTheResultLeadsToTheTarget) {
@@ -256,8 +251,7 @@ TEST_F(ParentSearch, LooksBesideTheStartThenUpwards) {
   fs::create_directories(at("top/mid/sibling"));
   EXPECT_EQ(FindDirectoryInParents("sibling", at("top/mid/start")).string(), at("top/mid/sibling"));
   EXPECT_EQ(FindDirectoryInParents("loom", at("top/mid/start")).string(), at("top/loom"));
-  // Relative starts end with the name relative to the working directory.
-  EXPECT_EQ(FindDirectoryInParents("top", "x/y").string(), "top");
+  EXPECT_EQ(FindDirectoryInParents("top", "x/y").string(), "top"); // relative in, relative out
   EXPECT_EQ(GetCurrentLibraryDirectory(), fs::canonical(LOOM_LIBRARY_DIR).string());
   EXPECT_EXIT(FindDirectoryInParents("absent-dir", "a/b"), ::testing::ExitedWithCode(100),
               HasSubstr("Can't find directory absent-dir above a/b."));

@@ -83,18 +83,6 @@ TEST_F(Profiling, ReportsOfNestedStagesCountOpenStagesUpToTheWritingMoment) {
       Texts{heading + "A::B,d,10000000\nA::B,d,30000000\nA::C::D,d,5000000\nA::C,d,15000000\n"});
 }
 
-TEST_F(Profiling, RegionsNeedTheFlushFeatureAndIntervalsAreWrittenAtTheirEnd) {
-  // Without the flush feature nothing is named; then "ii" only names one: the last had no name.
-  play("ProfilingLogFlushRegions=0 # #named S@0 -@0.000001 ProfilingLogFlushRegions=1 # #ii");
-  EXPECT_EQ(files("loom"), Texts{});
-  ProfilingLog::initiationInterval(3, 1.5, 2.0, 0.25);
-  ProfilingLog::initiationInterval(-1, 0.0, 1e-7, 12345.5);
-  play("#w");
-  EXPECT_EQ(files("loomprofiler-II-"),
-            Texts{"ii\n" + std::string(114, '=') +
-                  "\n3,1.500000,2.000000,0.250000\n-1,0.000000,0.000000,12345.500000\n"});
-}
-
 TEST_F(Profiling, EndWithoutAStageIsAnInternalRestrictionOnlyWhileEnabled) {
   EXPECT_EXIT(ProfilingLog::end(), ExitedWithCode(100),
               HasSubstr("Invalid to end profiler stage. No stage is active."));

@@ -1,7 +1,5 @@
-// A host program whose own static constructors use the library before main: they register and
-// read features, install a handler that forwards to the standard one, write to the channels and
-// read the built-in descriptors. The library's process-wide objects must be ready whatever the
-// link order; a handler not yet built would crash the forwarding call.
+// A host whose static constructors use the library before main (features, a forwarding handler,
+// the channels, the built-in descriptors): its process-wide objects must be ready in any order.
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
 #include "util/messages.h"

@@ -17,7 +17,6 @@ static CommandRun rootFoundIn(const std::string& dir, const std::string& command
 TEST_F(LoomRoot, NoRootEndsTheProcessWithTheMessage) {
   // The nearest ancestor named exactly "loom"; the environment's value is taken unchecked.
   EXPECT_EQ(rootFoundIn("root/loom/bin/Loom/lib").output, at("root/loom"));
-  EXPECT_EQ(rootFoundIn("other/loom").output, at("other/loom"));
   EXPECT_EQ(rootFoundIn("root/Loom/lib").text(),
             "1 Error: LOOM_ROOTDIR is not set and failed to manually locate loom.");
   setenv("LOOM_ROOTDIR", "/does/not\\exist", 1);
@@ -38,5 +37,4 @@ TEST(ReleaseText, BannerAndYearAreFormedOnceAlsoUnderConcurrentFirstCalls) {
                                [] { return util::GetOrcaVersionString() + util::GetOrcaYear(); }));
   for (auto& text : texts)
     EXPECT_EQ(text.get(), "Meridian Version 22.1 (Release Build #5.1)2022");
-  EXPECT_EQ(orca_build_date, "05/21/2022");
 }

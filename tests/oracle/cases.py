@@ -232,8 +232,8 @@ class Fmt:
             1 << self.w_f)
 
 def native(f, x, flush):
-    """The single or double packer: the value to the nearest double, for single then to the
-    nearest float; subnormal patterns to signed zero while flushing, single NaNs unsigned."""
+    """The single or double packer: to the nearest double (then float); flushed subnormals to
+    signed zero, single NaNs unsigned."""
     if gmpy2.is_nan(x):
         return "7fc00000" if f.w_e == 8 else "nan*"  # the double's sign is the platform's
     bits = np.array([Fmt(11, 52).encode(mpfr(x, f.p), 0)], np.uint64)
@@ -243,9 +243,8 @@ def native(f, x, flush):
     return f"{bits & f.sign if flush and subnormal else bits:x}"
 
 def values(rng, f, count, extreme=False):
-    """Long and short values across and beyond the range (with extreme, to the ends of MPFR's),
-    exact ties and near-ties where normal and subnormal values round, at the smallest normal
-    value and at the overflow threshold."""
+    """Values across and beyond the range (with extreme, to the ends of MPFR's), with ties and
+    near-ties where normal and subnormal values round, at the smallest normal and at overflow."""
     out = [NAN, INF, -INF, ZERO, -ZERO, mpfr(1), mpfr(-1), mpfr(1.5)]
     for _ in range(count):
         lead = rng.choice([rng.randrange(f.tiny - 8, f.huge + 4), -f.bias, 1 - f.bias, f.huge,

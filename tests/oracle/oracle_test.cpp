@@ -1,7 +1,5 @@
-// Differential tests against the cases tests/oracle/cases.py writes from the meaning of each
-// operation, "<operation> <operands...> = <expected>": each operation gets its operands and
-// returns the library's result in the script's notation. Each operation needs `minimum` cases,
-// so that a script that stopped producing a family fails too.
+// Differential tests against tests/oracle/cases.py: each line "<operation> <operands> = <expected>"
+// is run through the library; each operation needs `minimum` cases (a family cannot vanish).
 #include "util/amath_dataimpl.h"
 
 #include <gmpxx.h>
