@@ -4,6 +4,7 @@
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
 RELEASE_DIR ?= build-release
+DEMO_DIR    ?= build-demo
 PREFIX      ?= /usr/local
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -31,8 +32,10 @@ test: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-demo: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target demo
+# The examples in an optimised build of their own, so that their figures are the real ones.
+demo: deps
+	$(CONFIGURE) -S . -B $(DEMO_DIR) -DCMAKE_BUILD_TYPE=Release -DLOOM_BUILD_TESTS=OFF
+	cmake --build $(DEMO_DIR) -j $(JOBS) --target demo
 
 asan: deps
 	$(CONFIGURE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON
@@ -81,4 +84,4 @@ install: deps
 	cmake --install $(RELEASE_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(RELEASE_DIR) $(DEMO_DIR)

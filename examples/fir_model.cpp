@@ -1,8 +1,10 @@
-// A 32-tap low-pass FIR filter simulated bit-accurately in four number formats, the way a
+// A 32-tap low-pass FIR filter simulated bit-accurately in five number formats, the way a
 // generated simulation model is written: one TempVarAllocator, ports in a
 // WideTypedFormatVector typed by descriptors, one reference per variable, read/write at the
 // ports and resetAvailability after every step. Each format is compared with a double
-// reference; the signals go to a CSV file in a validated output directory.
+// reference; the 48-bit model is also checked bit for bit against plain 128-bit integer
+// arithmetic. The signals and each model's impulse response go to CSV files in a validated
+// output directory.
 //
 //   fir_model [output directory] [samples]
 
@@ -20,6 +22,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace simulation;
@@ -27,7 +30,14 @@ using namespace simulation;
 namespace {
 
 constexpr int kTaps = 32;
-constexpr int kFraction = 15; // Q1.15 samples and coefficients
+constexpr int kFraction = 15;     // Q1.15 samples and coefficients
+constexpr int kWideFraction = 47; // Q1.47 samples and coefficients of the 48-bit model
+
+#ifndef LOOM_EXAMPLE_BUILD_TYPE
+#define LOOM_EXAMPLE_BUILD_TYPE ""
+#endif
+
+__extension__ typedef __int128 Int128;
 
 // Windowed-sinc low-pass design, cut-off at 0.2 of the sampling rate, Hamming window,
 // normalised to unity gain at DC.
@@ -70,14 +80,42 @@ double fromQ15(SINT v) {
   return static_cast<double>(v) / (1 << kFraction);
 }
 
+const double kWideScale = std::ldexp(1.0, kWideFraction);
+const SINT kWideMax = (SINT{1} << kWideFraction) - 1;
+
+SINT toQ47(double v) {
+  const double scaled = std::round(v * kWideScale);
+  return static_cast<SINT>(
+      std::fmax(-kWideScale, std::fmin(static_cast<double>(kWideMax), scaled)));
+}
+
+double fromQ47(SINT v) {
+  return static_cast<double>(v) / kWideScale; // exact: 48 bits fit a double
+}
+
 // One filter implementation: run(input sample) -> output sample, one model step each.
 struct Format {
+  Format(std::string n, std::function<double(double)> s) : name(std::move(n)), step(std::move(s)) {}
   std::string name;
   std::function<double(double)> step;
   std::vector<double> output;
   double seconds = 0;
   double allocationsPerStep = 0;
+  double snr = 0;
+  std::vector<double> impulseResponse;
 };
+
+// A model's response to a unit impulse (scaled by 1/2 so that every format holds it exactly),
+// after its delay line has been cleared with zeros.
+std::vector<double> impulseResponse(const std::function<double(double)>& step) {
+  const double amplitude = 0.5;
+  for (int k = 0; k < kTaps; ++k)
+    step(0.0);
+  std::vector<double> response(kTaps);
+  for (int k = 0; k < kTaps; ++k)
+    response[k] = step(k == 0 ? amplitude : 0.0) / amplitude;
+  return response;
+}
 
 // --- 16-bit fixed point on words: the word kernels with hardware wrap-around ----------------
 std::function<double(double)> wordModel(const std::vector<double>& h) {
@@ -156,6 +194,79 @@ std::function<double(double)> fixedRefModel(const std::vector<double>& h) {
   };
 }
 
+// --- 48-bit fixed point on FixedRef: 96-bit products, a 104-bit accumulator ---------------
+// Wider than any machine word: this is what FixedRef is for.
+std::function<double(double)> wideFixedRefModel(const std::vector<double>& h) {
+  struct State {
+    util::TempVarAllocator alloc;
+    WideTypedFormatVector ports{2};
+    FixedRef::Array2D coefficients{&WideFixedType::legacy, 1, kTaps};
+    FixedRef::Array2D delay{&WideFixedType::legacy, 1, kTaps};
+    int position = 0;
+  };
+  auto state = std::make_shared<State>();
+  {
+    FixedRef port(&WideFixedType::legacy, state->alloc), c(&WideFixedType::legacy, state->alloc);
+    port.bindIO(state->ports[0]);
+    for (int k = 0; k < kTaps; ++k) {
+      BIGNUM_SetLong(state->ports[0], toQ47(h[k])); // 48-bit constants arrive through a port
+      state->coefficients.bindElem(c, 0, k);
+      c.setValue(port);
+    }
+    state->alloc.resetAvailability();
+  }
+  return [state](double x) {
+    State& s = *state;
+    BIGNUM_SetLong(s.ports[0], toQ47(x));
+    FixedRef in(&WideFixedType::legacy, s.alloc), tap(&WideFixedType::legacy, s.alloc),
+        coefficient(&WideFixedType::legacy, s.alloc), product(&WideFixedType::legacy, s.alloc),
+        acc(&WideFixedType::legacy, s.alloc), out(&WideFixedType::legacy, s.alloc);
+    in.bindIO(s.ports[0]);
+    in.read();
+    s.position = (s.position + 1) & (kTaps - 1);
+    s.delay.bindElem(tap, 0, s.position);
+    tap.setValue(in);
+    acc.setZero();
+    for (int k = 0; k < kTaps; ++k) {
+      s.delay.bindElem(tap, 0, (s.position - k) & (kTaps - 1));
+      s.coefficients.bindElem(coefficient, 0, k);
+      product.setMult(tap, coefficient); // up to 96 bits
+      acc.setAdd(acc, product);          // up to 101 bits
+    }
+    acc.saturate(-104);
+    out.bindIO(s.ports[1]);
+    out.setLdExp(acc, -kWideFraction); // floor, as the hardware's arithmetic shift
+    out.saturate(-48);
+    out.write();
+    const double y = fromQ47(BIGNUM_GetLong(s.ports[1]));
+    s.alloc.resetAvailability();
+    return y;
+  };
+}
+
+// The same 48-bit filter on plain 128-bit integers: the exact reference the model must match.
+std::vector<double> wideReference(const std::vector<double>& h, const std::vector<double>& x) {
+  SINT coefficient[kTaps], delay[kTaps] = {};
+  for (int k = 0; k < kTaps; ++k)
+    coefficient[k] = toQ47(h[k]);
+  std::vector<double> y(x.size());
+  int position = 0;
+  for (size_t n = 0; n < x.size(); ++n) {
+    position = (position + 1) & (kTaps - 1);
+    delay[position] = toQ47(x[n]);
+    Int128 acc = 0;
+    for (int k = 0; k < kTaps; ++k)
+      acc += static_cast<Int128>(delay[(position - k) & (kTaps - 1)]) * coefficient[k];
+    Int128 shifted = acc >> kWideFraction; // arithmetic: floor
+    if (shifted > kWideMax)
+      shifted = kWideMax;
+    if (shifted < -kWideMax - 1)
+      shifted = -kWideMax - 1;
+    y[n] = fromQ47(static_cast<SINT>(shifted));
+  }
+  return y;
+}
+
 // --- small floats on VarFloatRef: packed ports, restrictRegular on the results ------------
 std::function<double(double)> floatModel(int wE, int wF, const std::vector<double>& h) {
   struct State {
@@ -223,6 +334,10 @@ void onWarning(const std::string& id, const std::map<std::string, std::string>&)
 int main(int argc, char** argv) {
   const std::string outputDirectory = argc > 1 ? argv[1] : "fir_demo_output";
   const int samples = argc > 2 ? std::atoi(argv[2]) : 20000;
+  if (samples < 4 * kTaps) {
+    std::fprintf(stderr, "usage: fir_model [output directory] [samples, at least %d]\n", 4 * kTaps);
+    return 2;
+  }
   alloc_counter::install();
   VarFloatPacker::flushSubnormalsToZero(false);
 
@@ -245,10 +360,11 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Format> formats;
-  formats.push_back({"fixed 16-bit, word kernels", wordModel(h), {}});
-  formats.push_back({"fixed 16-bit, FixedRef (40-bit acc)", fixedRefModel(h), {}});
-  formats.push_back({"float wE 5 wF 10 (half-like)", floatModel(5, 10, h), {}});
-  formats.push_back({"float wE 8 wF 7 (bfloat16-like)", floatModel(8, 7, h), {}});
+  formats.emplace_back("fixed 16-bit, word kernels", wordModel(h));
+  formats.emplace_back("fixed 16-bit, FixedRef (40-bit acc)", fixedRefModel(h));
+  formats.emplace_back("fixed 48-bit, FixedRef (104-bit acc)", wideFixedRefModel(h));
+  formats.emplace_back("float wE 5 wF 10 (half-like)", floatModel(5, 10, h));
+  formats.emplace_back("float wE 8 wF 7 (bfloat16-like)", floatModel(8, 7, h));
 
   const int warmUp = std::min(100, samples / 2);
   for (Format& f : formats) {
@@ -262,12 +378,18 @@ int main(int argc, char** argv) {
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     f.allocationsPerStep =
         static_cast<double>(alloc_counter::count - allocationsBefore) / (samples - warmUp);
+    f.impulseResponse = impulseResponse(f.step);
   }
 
+  const std::string buildType = LOOM_EXAMPLE_BUILD_TYPE;
+  std::printf("32-tap FIR, %d samples, %s build%s\n", samples,
+              buildType.empty() ? "unnamed" : buildType.c_str(),
+              buildType == "Release" ? " (optimised, as the benchmarks)"
+                                     : " (not optimised: make demo gives the real speed)");
   std::printf("%-38s %9s %12s %14s %12s\n", "format", "SNR (dB)", "max error", "samples/s",
               "allocs/step");
   bool ok = true;
-  for (const Format& f : formats) {
+  for (Format& f : formats) {
     double signal = 0, noise = 0, worst = 0;
     for (int n = kTaps; n < samples; ++n) {
       const double e = f.output[n] - reference[n];
@@ -276,6 +398,7 @@ int main(int argc, char** argv) {
       worst = std::fmax(worst, std::fabs(e));
     }
     const double snr = 10 * std::log10(signal / noise);
+    f.snr = snr;
     std::printf("%-38s %9.2f %12.3e %14.0f %12.2f\n", f.name.c_str(), snr, worst,
                 (samples - warmUp) / f.seconds, f.allocationsPerStep);
     ok = ok && f.allocationsPerStep == 0 && snr > 20;
@@ -285,6 +408,10 @@ int main(int argc, char** argv) {
   const bool fixedAgree = formats[0].output == formats[1].output;
   std::printf("word-kernel and FixedRef models agree bit for bit: %s\n", fixedAgree ? "yes" : "NO");
   ok = ok && fixedAgree;
+  const bool wideAgree = formats[2].output == wideReference(h, x);
+  std::printf("48-bit FixedRef model and 128-bit integer reference agree bit for bit: %s\n",
+              wideAgree ? "yes" : "NO");
+  ok = ok && wideAgree;
 
   util::io::CreateAndValidateOutputDirectory(outputDirectory.c_str(), onError, onWarning, 0, false);
   const std::string csv = util::io::Path(outputDirectory).join("fir_signals.csv").string();
@@ -300,5 +427,24 @@ int main(int argc, char** argv) {
     out << "\n";
   }
   std::printf("signals written to %s\n", csv.c_str());
+
+  // For the picture: each model's impulse response, and its error power against the reference.
+  std::ofstream impulse(util::io::Path(outputDirectory).join("fir_impulse.csv").string());
+  impulse.precision(17);
+  impulse << "k,reference";
+  for (const Format& f : formats)
+    impulse << ",\"" << f.name << "\"";
+  impulse << "\n";
+  for (int k = 0; k < kTaps; ++k) {
+    impulse << k << "," << h[k];
+    for (const Format& f : formats)
+      impulse << "," << f.impulseResponse[k];
+    impulse << "\n";
+  }
+  std::ofstream summary(util::io::Path(outputDirectory).join("fir_summary.csv").string());
+  summary << "format,snr_db,samples_per_s,allocs_per_step\n";
+  for (const Format& f : formats)
+    summary << "\"" << f.name << "\"," << f.snr << "," << (samples - warmUp) / f.seconds << ","
+            << f.allocationsPerStep << "\n";
   return ok ? 0 : 1;
 }

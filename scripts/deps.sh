@@ -10,7 +10,7 @@ packages=(
   libboost-dev libboost-filesystem-dev libboost-system-dev
   libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-numpy python3-gmpy2
+  python3 python3-numpy python3-gmpy2 python3-matplotlib
 )
 
 case "${1:-}" in
