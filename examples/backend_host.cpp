@@ -13,7 +13,6 @@
 #include "util/profiling.h"
 #include "util/version.h"
 
-#include <boost/filesystem.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,26 +56,6 @@ void onDirectoryWarning(const std::string& id, const std::map<std::string, std::
 }
 
 // "key=value" into the store: true/false as booleans, numbers as int or double, else text.
-bool setFeature(const std::string& assignment, bool weak) {
-  const auto eq = assignment.find('=');
-  if (eq == std::string::npos || eq == 0)
-    return false;
-  const std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
-  char* end = nullptr;
-  if (value == "true" || value == "false") {
-    weak ? util::SetWeakFeatureBoolean(key, value == "true")
-         : util::SetFeatureBoolean(key, value == "true");
-  } else if (const long n = std::strtol(value.c_str(), &end, 10); !value.empty() && *end == 0) {
-    weak ? util::SetWeakFeatureInteger(key, static_cast<int>(n))
-         : util::SetFeatureInteger(key, static_cast<int>(n));
-  } else if (const double d = std::strtod(value.c_str(), &end); !value.empty() && *end == 0) {
-    weak ? util::SetWeakFeatureDouble(key, d) : util::SetFeatureDouble(key, d);
-  } else {
-    weak ? util::SetWeakFeatureString(key, value) : util::SetFeatureString(key, value);
-  }
-  return true;
-}
-
 // One generated VHDL entity: a register stage per tap, written with nested indentation.
 void writeEntity(OutputStream& out, const std::string& entity, int taps) {
   out.writeLine("library ieee;\nuse ieee.std_logic_1164.all;");
@@ -114,17 +93,24 @@ void writeEntity(OutputStream& out, const std::string& entity, int taps) {
 
 int main(int argc, char** argv) {
   std::string outDir = "backend_demo_output";
+  util::setMessageInterface(&gMessages); // bad feature values on the command line arrive here
   {
     for (int i = 1; i < argc; ++i) {
       const std::string arg = argv[i];
       if (arg == "--out" && i + 1 < argc)
         outDir = argv[++i];
-      else if ((arg == "--feature" || arg == "--weak-feature") && i + 1 < argc &&
-               setFeature(argv[i + 1], arg == "--weak-feature"))
-        ++i;
+      else if (arg == "--feature" && i + 1 < argc && util::SetFeatureFromText(argv[i + 1]))
+        ++i; // typed by the registered key; a bad value went to the message sink
+      else if (arg == "--weak-feature" && i + 1 < argc)
+        util::SetWeakFeatureFromText(argv[++i]);
       else {
-        std::fprintf(stderr, "usage: %s [--out DIR] [--feature k=v]... [--weak-feature k=v]...\n",
+        std::fprintf(stderr,
+                     "usage: %s [--out DIR] [--feature k=v]... [--weak-feature k=v]...\n"
+                     "features (key, default, current value):\n",
                      argv[0]);
+        for (const util::FeatureInfo& f : util::ListFeatures())
+          std::fprintf(stderr, "  %-50s %-12s %s\n", f.key.c_str(), f.defaultValue.c_str(),
+                       f.value.c_str());
         return 2;
       }
     }
@@ -137,7 +123,6 @@ int main(int argc, char** argv) {
     util::ProfilingLog::flush(""); // take the profiling features in
   }
   util::ScopedProfiling whole({"backend", "demo design"});
-  util::setMessageInterface(&gMessages);
   std::printf("%s\n", util::GetOrcaVersionString().c_str());
 
   {
@@ -199,9 +184,10 @@ int main(int argc, char** argv) {
                 GetTesseraFileTypeText(file.getSourceFileType()));
   std::printf("file lists: %s, %s\n", Path(outDir).join("files_script.tcl").c_str(),
               Path(outDir).join("files_env.tcl").c_str());
-  // The profiling reports are written into the working directory when the process ends.
-  boost::filesystem::current_path(outDir);
+  // The profiling reports and the trace are written when the process ends, into the directory
+  // "ProfilingLogDirectory" names (made then), unless the command line chose another.
+  util::SetWeakFeatureString("ProfilingLogDirectory", Path(outDir).join("profiling").string());
   std::printf("profiling reports and trace (at exit): %s/loomprofiler_*\n",
-              boost::filesystem::current_path().string().c_str());
+              util::GetFeature(Features::PROFILING_LOG_DIRECTORY).c_str());
   return 0;
 }

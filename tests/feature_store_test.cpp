@@ -11,14 +11,16 @@ using namespace util;
 namespace F = Features;
 using Cast = boost::bad_any_cast;
 
-// The host's message interface for the test's length: records "<kind> <id> <key>; ", the id
-// without its "FEATURE_DOES_NOT_HAVE_".
+// The host's message interface for the test's length: records "<kind> <id> <key>[=<value>]; ",
+// the id without its "FEATURE_DOES_NOT_HAVE_".
 class FeatureStore : public Test, public MessageInterface {
 protected:
   void SetUp() override { setMessageInterface(this); } // every test leaves the store empty
   void TearDown() override { setMessageInterface(nullptr), ClearFeatures(); }
   void add(const char* kind, const std::string& id, const MessageParameters& p) {
-    mLog += std::string(kind) + " " + id.substr(22) + " " + p.at("feature") + "; ";
+    const bool usual = id.rfind("FEATURE_DOES_NOT_HAVE_", 0) == 0;
+    mLog += std::string(kind) + " " + (usual ? id.substr(22) : id) + " " + p.at("feature") +
+            (p.count("value") != 0 ? "=" + p.at("value") : "") + "; ";
   }
   void error(const std::string& id, const MessageParameters& p) override { add("E", id, p); }
   void warning(const std::string& id, const MessageParameters& p) override { add("W", id, p); }
@@ -117,6 +119,59 @@ TEST_F(FeatureStore, MapsKeepOnePairPerExactMapKey) {
   EXPECT_THROW(AddToFeatureMap("storeTestOptions", "a", "b"), Cast);
   EXPECT_EQ(&GetFeature(options), &options.mDefault);
   EXPECT_EQ(mLog, "W STRUCT_VALUE storeTestOptions; ");
+}
+
+// The registered type and spelling of a key named in any case; text for an unknown key.
+TEST_F(FeatureStore, TextAssignmentsTakeTheRegisteredTypeAndRefuseWhatDoesNotParse) {
+  static const LoomFeature<FeatureMap> pairs("textTestPairs", {});
+  for (const char* text :
+       {"FLIPMEMS=On", " fanoutPipeLength = +3 ", "sandwichFIFOThreshold=2.5e-1",
+        "deviceCoreVoltage= 0.9 V", "BlockTypesWithInfrastructureOverhead=a, b,,c",
+        "texttestpairs=y=2, x = 1", "enableAbbreviationLog=1", "my.mode=fast"})
+    EXPECT_TRUE(SetFeatureFromText(text)) << text;
+  for (const char* text : {"fanoutPipeLength=3x", "fanoutPipeLength=2147483648", "flipMems=yes",
+                           "sandwichFIFOThreshold=nan", "textTestPairs=x", "=5", "noAssignment"})
+    EXPECT_FALSE(SetFeatureFromText(text)) << text;
+  EXPECT_FALSE(SetWeakFeatureFromText("FanoutPipeLength=7")); // an entry is there already
+  EXPECT_TRUE(SetWeakFeatureFromText("atbWavBus=off"));
+  EXPECT_TRUE(GetFeature(F::FLIP_MEMS) && GetFeatureBoolean("ENABLEABBREVIATIONLOG"));
+  EXPECT_FALSE(GetFeature(F::ATB_WAV_BUS));
+  EXPECT_EQ(GetFeature(F::FANOUT_PIPE_LENGTH) + GetFeature(F::SANDWICH_FIFO_THRESHOLD), 3.25);
+  EXPECT_EQ(GetFeature(F::DEVICE_CORE_VOLTAGE), " 0.9 V"); // text as it stands
+  EXPECT_EQ(GetFeature(F::BLOCK_TYPES_WITH_INFRASTRUCTURE_OVERHEAD), (FeatureList{"a", "b", "c"}));
+  EXPECT_EQ(GetFeature(pairs), (FeatureMap{{"x", "1"}, {"y", "2"}}));
+  EXPECT_EQ(GetFeatureString("MY.MODE"), "fast");
+  EXPECT_EQ(mLog, "E AN_INTEGER_VALUE fanoutPipeLength=3x; E AN_INTEGER_VALUE "
+                  "fanoutPipeLength=2147483648; E A_BOOLEAN_VALUE flipMems=yes; E A_DOUBLE_VALUE "
+                  "sandwichFIFOThreshold=nan; E STRUCT_VALUE textTestPairs=x; E "
+                  "FEATURE_ASSIGNMENT_NOT_UNDERSTOOD =5; E FEATURE_ASSIGNMENT_NOT_UNDERSTOOD "
+                  "noAssignment; ");
+}
+
+TEST_F(FeatureStore, ListingShowsEveryKnownKeyWithItsDefaultValueAndSetting) {
+  static const LoomFeature<FeatureMap> pairs("listTestPairs", {{"y", "2"}, {"x", "1"}});
+  SetWeakFeatureFromText("REPORTDEBUGMESSAGES=on");
+  SetFeatureDouble("SANDWICHFIFOTHRESHOLD", 0.1);
+  AddToFeatureList("zzHostList", "a"), AddToFeatureList("zzHostList", "b");
+  const std::vector<FeatureInfo> rows = ListFeatures();
+  std::map<std::string, std::string> shown; // key: "<type> <default> <value> <setting>"
+  for (const FeatureInfo& r : rows)
+    shown[r.key] = std::to_string(r.type) + " " + r.defaultValue + " " + r.value + " " +
+                   "DWS"[static_cast<int>(r.setting)];
+  EXPECT_EQ(shown.size(), rows.size()); // a stored key shows in its registered key's row
+  EXPECT_EQ(shown["reportDebugMessages"], "1 false true W");
+  EXPECT_EQ(shown["sandwichFIFOThreshold"], "3 -1 0.1 S");
+  EXPECT_EQ(shown["enableAbbreviationLog"], "1 false false D");
+  EXPECT_EQ(shown["ProfilingLogDirectory"], "4   D");
+  EXPECT_EQ(shown["listTestPairs"], "6 x=1,y=2 x=1,y=2 D");
+  EXPECT_EQ(shown["zzHostList"], "5  a,b S");
+  const auto upper = [](std::string k) {
+    for (char& c : k)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return k;
+  };
+  for (std::size_t i = 1; i < rows.size(); ++i)
+    EXPECT_LT(upper(rows[i - 1].key), upper(rows[i].key));
 }
 
 TEST_F(FeatureStore, NullTextIsAnInternalRestriction) {

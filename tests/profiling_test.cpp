@@ -1,6 +1,7 @@
 #include "run_command.h"
 #include "temp_dir.h"
 #include "util/feature_store.h"
+#include "util/messages.h"
 #include "util/profiling.h"
 #include <cmath>
 #include <fstream>
@@ -16,10 +17,10 @@ using Texts = std::vector<std::string>;
 
 static std::int64_t gNow = 0; // the injected clock, in nanoseconds
 
-// The texts of the working directory's files whose names start with `prefix`.
-static Texts files(const std::string& prefix) {
+// The texts of the directory's files whose names start with `prefix`.
+static Texts files(const std::string& prefix, const std::string& directory = ".") {
   Texts texts;
-  for (boost::filesystem::directory_iterator it("."), end; it != end; ++it)
+  for (boost::filesystem::directory_iterator it(directory), end; it != end; ++it)
     if (it->path().filename().string().rfind(prefix, 0) == 0)
       texts.emplace_back(std::istreambuf_iterator<char>(std::ifstream(it->path().string()).rdbuf()),
                          std::istreambuf_iterator<char>());
@@ -116,6 +117,31 @@ TEST_F(Profiling, ThreadsHaveTheirOwnLoggers) {
     threads[t].join();
     EXPECT_TRUE(runs[t].first == 400u && ids.insert(runs[t].second).second) << t;
   }
+}
+
+// Reports land in "ProfilingLogDirectory", made when missing; a region without stages leaves no
+// trace; a report that cannot be written is reported to the host.
+TEST_F(Profiling, ReportsGoToTheLogDirectoryOrAreReported) {
+  struct Sink : MessageInterface {
+    void error(const std::string&, const MessageParameters&) override {}
+    void warning(const std::string& id, const MessageParameters& p) override {
+      log += id + " " + p.at("path") + "; ";
+    }
+    void info(const std::string&, const MessageParameters&) override {}
+    void debug(const std::string&, const MessageParameters&) override {}
+    std::string log;
+  } sink;
+  setMessageInterface(&sink);
+  SetFeatureString("profilinglogdirectory", "out/reports");
+  play("ProfilingLogTraceEnabled=1 #empty #r1 A@0 -@1 #r2");
+  EXPECT_EQ(files("loomprofiler", "out/reports").size(), 2u); // r1's summary and trace
+  EXPECT_EQ(files("loom_profiler_details_r1_", "out/reports").size(), 1u);
+  EXPECT_TRUE(files("loom").empty() && sink.log.empty());
+  std::ofstream("blocker") << "a file, not a directory";
+  SetFeatureString("ProfilingLogDirectory", "blocker");
+  play("B@2 -@3 #r3");
+  setMessageInterface(nullptr);
+  EXPECT_THAT(sink.log, StartsWith("PROFILING_LOG_NOT_WRITTEN blocker/loomprofiler_r2_"));
 }
 
 TEST_F(Profiling, EveryEnabledLoggerReportsOnceAtExitWithOneTrace) {

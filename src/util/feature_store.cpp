@@ -1,9 +1,12 @@
 #include "util/feature_store.h"
 
+#include "util/loom_feature_internal.h"
 #include "util/messages.h"
 
 #include <boost/any.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <locale>
@@ -33,7 +36,11 @@ struct CaseInsensitiveLess {
   }
 };
 
-using Store = std::map<std::string, boost::any, CaseInsensitiveLess>;
+struct Entry {
+  boost::any value;
+  bool weak = false; // entered by a weak set and not replaced since
+};
+using Store = std::map<std::string, Entry, CaseInsensitiveLess>;
 
 // Never destroyed: code running during the process's exit (another module's static
 // destructors, the profiling reports) may still read features.
@@ -45,7 +52,7 @@ Store& store() {
 const boost::any* find(std::string_view key) {
   const Store& s = store();
   const auto it = s.find(key);
-  return it == s.end() ? nullptr : &it->second;
+  return it == s.end() ? nullptr : &it->second.value;
 }
 
 // The plain getters' look-up: a missing key gets an empty value first.
@@ -53,23 +60,26 @@ const boost::any& findOrInsert(const std::string& key) {
   Store& s = store();
   auto it = s.find(key);
   if (it == s.end())
-    it = s.emplace(key, boost::any()).first;
-  return it->second;
+    it = s.emplace(key, Entry()).first;
+  return it->second.value;
 }
 
 template <typename V> void setStrong(std::string_view key, V&& value) {
   Store& s = store();
   const auto it = s.find(key);
   if (it == s.end())
-    s.emplace(std::string(key), boost::any(std::forward<V>(value)));
+    s.emplace(std::string(key), Entry{boost::any(std::forward<V>(value)), false});
   else
-    it->second = boost::any(std::forward<V>(value));
+    it->second = Entry{boost::any(std::forward<V>(value)), false};
 }
 
-template <typename V> void setWeak(const std::string& key, V&& value) {
+// True when the value was stored.
+template <typename V> bool setWeak(std::string_view key, V&& value) {
   Store& s = store();
-  if (s.find(key) == s.end())
-    s.emplace(key, boost::any(std::forward<V>(value)));
+  if (s.find(key) != s.end())
+    return false;
+  s.emplace(std::string(key), Entry{boost::any(std::forward<V>(value)), true});
+  return true;
 }
 
 void report(bool isError, const char* id, std::string_view key) {
@@ -127,7 +137,213 @@ const char* checkedText(const char* text) {
   return text;
 }
 
+// --- features from text ---------------------------------------------------------------------
+
+struct KnownKey {
+  std::string name;
+  LoomFeatureType type;
+  std::string defaultText;
+};
+
+// The register, plus the keys the library reads by name without a constant.
+std::vector<KnownKey> knownKeys() {
+  std::vector<KnownKey> keys;
+  for (auto& feature : internal::registeredFeatures())
+    keys.push_back({std::move(feature.name), feature.type, std::move(feature.defaultText)});
+  keys.push_back({"enableAbbreviationLog", LFT_BOOL, "false"});
+  keys.push_back({"ProfilingLogFlushRegions", LFT_BOOL, "false"});
+  return keys;
+}
+
+bool sameKey(std::string_view a, std::string_view b) {
+  const CaseInsensitiveLess less;
+  return !less(a, b) && !less(b, a);
+}
+
+// The known key the text names: spelled exactly, else ignoring case.
+const KnownKey* resolve(const std::vector<KnownKey>& keys, std::string_view key) {
+  for (const KnownKey& known : keys)
+    if (known.name == key)
+      return &known;
+  for (const KnownKey& known : keys)
+    if (sameKey(known.name, key))
+      return &known;
+  return nullptr;
+}
+
+std::string_view trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos)
+    return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool parseBoolean(std::string_view text, bool& value) {
+  for (const char* yes : {"true", "on", "1"})
+    if (sameKey(text, yes))
+      return value = true, true;
+  for (const char* no : {"false", "off", "0"})
+    if (sameKey(text, no))
+      return value = false, true;
+  return false;
+}
+
+// The whole text must be the number: from_chars reads no sign "+" and no spaces.
+template <typename T> bool parseNumber(std::string_view text, T& value) {
+  if (!text.empty() && text[0] == '+' && text.size() > 1 && text[1] != '-')
+    text.remove_prefix(1);
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+std::vector<std::string_view> splitItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  while (!text.empty()) {
+    const auto comma = text.find(',');
+    const std::string_view item = trim(text.substr(0, comma));
+    if (!item.empty())
+      items.push_back(item);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
+  return items;
+}
+
+bool parseMap(std::string_view text, FeatureMap& map) {
+  for (const std::string_view item : splitItems(text)) {
+    const auto eq = item.find('=');
+    const std::string_view key = trim(item.substr(0, eq));
+    if (eq == std::string_view::npos || key.empty())
+      return false;
+    map[std::string(key)] = std::string(trim(item.substr(eq + 1)));
+  }
+  return true;
+}
+
+// The value the text stands for under `type`, or the id that reports why there is none.
+const char* parseValue(LoomFeatureType type, const std::string& text, boost::any& value) {
+  const std::string_view typed = trim(text);
+  switch (type) {
+  case LFT_BOOL: {
+    bool b = false;
+    return parseBoolean(typed, b) ? (value = b, nullptr) : "FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE";
+  }
+  case LFT_INT: {
+    int i = 0;
+    return parseNumber(typed, i) ? (value = i, nullptr) : "FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE";
+  }
+  case LFT_DOUBLE: {
+    double d = 0;
+    return parseNumber(typed, d) && std::isfinite(d) ? (value = d, nullptr)
+                                                     : "FEATURE_DOES_NOT_HAVE_A_DOUBLE_VALUE";
+  }
+  case LFT_STRING_LIST: {
+    FeatureList list;
+    for (const std::string_view item : splitItems(typed))
+      list.emplace_back(item);
+    value = std::move(list);
+    return nullptr;
+  }
+  case LFT_STRING_MAP: {
+    FeatureMap map;
+    return parseMap(typed, map) ? (value = std::move(map), nullptr)
+                                : "FEATURE_DOES_NOT_HAVE_STRUCT_VALUE";
+  }
+  default:
+    value = text;
+    return nullptr;
+  }
+}
+
+bool setFromText(const std::string& assignment, bool weak) {
+  const auto eq = assignment.find('=');
+  const std::string key(trim(std::string_view(assignment).substr(0, eq)));
+  if (eq == std::string::npos || key.empty()) {
+    getMessageInterface()->error("FEATURE_ASSIGNMENT_NOT_UNDERSTOOD", {{"feature", assignment}});
+    return false;
+  }
+  const std::vector<KnownKey> keys = knownKeys();
+  const KnownKey* known = resolve(keys, key);
+  const std::string& name = known != nullptr ? known->name : key;
+  const std::string text = assignment.substr(eq + 1);
+  boost::any value;
+  if (const char* id = parseValue(known != nullptr ? known->type : LFT_STRING, text, value)) {
+    getMessageInterface()->error(id, {{"feature", name}, {"value", text}});
+    return false;
+  }
+  if (weak)
+    return setWeak(name, std::move(value));
+  setStrong(name, std::move(value));
+  return true;
+}
+
+// --- listing ----------------------------------------------------------------------------------
+
+LoomFeatureType kindOf(const boost::any& value) {
+  const std::type_info& t = value.type();
+  return t == typeid(bool)          ? LFT_BOOL
+         : t == typeid(int)         ? LFT_INT
+         : t == typeid(double)      ? LFT_DOUBLE
+         : t == typeid(std::string) ? LFT_STRING
+         : t == typeid(FeatureList) ? LFT_STRING_LIST
+         : t == typeid(FeatureMap)  ? LFT_STRING_MAP
+                                    : LFT_UNDEFINED;
+}
+
+std::string textOf(const boost::any& value) {
+  switch (kindOf(value)) {
+  case LFT_BOOL:
+    return LoomFeatureRegister::toText(boost::any_cast<bool>(value));
+  case LFT_INT:
+    return LoomFeatureRegister::toText(boost::any_cast<int>(value));
+  case LFT_DOUBLE:
+    return LoomFeatureRegister::toText(boost::any_cast<double>(value));
+  case LFT_STRING:
+    return boost::any_cast<const std::string&>(value);
+  case LFT_STRING_LIST:
+    return LoomFeatureRegister::toText(boost::any_cast<const FeatureList&>(value));
+  case LFT_STRING_MAP:
+    return LoomFeatureRegister::toText(boost::any_cast<const FeatureMap&>(value));
+  default:
+    return std::string();
+  }
+}
+
 } // namespace
+
+bool SetFeatureFromText(const std::string& assignment) {
+  return setFromText(assignment, false);
+}
+bool SetWeakFeatureFromText(const std::string& assignment) {
+  return setFromText(assignment, true);
+}
+
+std::vector<FeatureInfo> ListFeatures() {
+  const auto settingOf = [](const Entry& e) {
+    return e.weak ? FeatureSetting::Weak : FeatureSetting::Strong;
+  };
+  std::vector<FeatureInfo> rows;
+  std::vector<const Entry*> listed; // store entries already shown in a known key's row
+  for (const KnownKey& known : knownKeys()) {
+    FeatureInfo row{known.name, known.type, known.defaultText, known.defaultText,
+                    FeatureSetting::Default};
+    const auto it = store().find(known.name);
+    if (it != store().end()) {
+      row.value = textOf(it->second.value);
+      row.setting = settingOf(it->second);
+      listed.push_back(&it->second);
+    }
+    rows.push_back(std::move(row));
+  }
+  for (const auto& entry : store())
+    if (std::find(listed.begin(), listed.end(), &entry.second) == listed.end())
+      rows.push_back({entry.first, kindOf(entry.second.value), std::string(),
+                      textOf(entry.second.value), settingOf(entry.second)});
+  std::stable_sort(rows.begin(), rows.end(), [](const FeatureInfo& a, const FeatureInfo& b) {
+    return CaseInsensitiveLess()(a.key, b.key);
+  });
+  return rows;
+}
 
 void SetFeatureBoolean(const std::string& key, bool value) {
   setStrong(key, value);
@@ -172,18 +388,18 @@ void AddToFeatureList(const std::string& key, const std::string& value) {
   Store& s = store();
   const auto it = s.find(key);
   if (it == s.end())
-    s.emplace(key, boost::any(FeatureList{value}));
+    s.emplace(key, Entry{boost::any(FeatureList{value}), false});
   else
-    boost::any_cast<FeatureList&>(it->second).push_back(value);
+    boost::any_cast<FeatureList&>(it->second.value).push_back(value);
 }
 
 void AddToFeatureMap(const std::string& key, const std::string& mapKey, const std::string& value) {
   Store& s = store();
   const auto it = s.find(key);
   if (it == s.end())
-    s.emplace(key, boost::any(FeatureMap{{mapKey, value}}));
+    s.emplace(key, Entry{boost::any(FeatureMap{{mapKey, value}}), false});
   else
-    boost::any_cast<FeatureMap&>(it->second)[mapKey] = value;
+    boost::any_cast<FeatureMap&>(it->second.value)[mapKey] = value;
 }
 
 void ClearFeatures() {

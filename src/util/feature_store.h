@@ -69,6 +69,41 @@ LOOM_UTIL_API double GetFeatureDoubleWithDefault(const std::string& key, double 
 LOOM_UTIL_API std::string GetFeatureStringWithDefault(const std::string& key,
                                                       const std::string& defaultValue);
 
+// Sets a feature from the text "key=value", as a host takes it from its command line. The
+// value's type is the registered key's (keys matched ignoring case, as the store does; the keys
+// the library reads by name count as registered booleans): bool from true/false/1/0/on/off
+// (any case), int and double in C notation, text as it stands, a list from comma-separated
+// items, a map from comma-separated "k=v" pairs. An unregistered key is stored as text.
+// Spaces around the key and around a typed value are ignored.
+//
+// A value that does not parse as its type changes nothing and is reported through
+// getMessageInterface()->error with the id the getters use for that kind
+// ("FEATURE_DOES_NOT_HAVE_A_BOOLEAN_VALUE", "FEATURE_DOES_NOT_HAVE_AN_INTEGER_VALUE",
+// "FEATURE_DOES_NOT_HAVE_A_DOUBLE_VALUE", "FEATURE_DOES_NOT_HAVE_STRUCT_VALUE"; parameters
+// "feature" and "value"); text without "=" or without a key reports
+// "FEATURE_ASSIGNMENT_NOT_UNDERSTOOD" (parameter "feature": the whole text). True when stored.
+//
+//   util::SetFeatureFromText("fanoutPipeLength=3");     // an int, because the key is
+//   util::SetWeakFeatureFromText("FLIPMEMS=on");         // "flipMems", unless already set
+LOOM_UTIL_API bool SetFeatureFromText(const std::string& assignment);
+// The weak twin: stores only when the key has no entry (a bad value is reported all the same).
+LOOM_UTIL_API bool SetWeakFeatureFromText(const std::string& assignment);
+
+enum class FeatureSetting { Default, Weak, Strong };
+
+// One row of ListFeatures. Values are in the text form of LoomFeatureRegister::toText.
+struct FeatureInfo {
+  std::string key;          // as registered, else as first stored
+  LoomFeatureType type;     // the registered type; for other keys the stored value's kind
+  std::string defaultValue; // the registered default; empty for other keys
+  std::string value;        // the stored value, or the default when nothing is stored
+  FeatureSetting setting;   // Default: nothing stored
+};
+
+// Every registered key, every key the library reads by name, and every other key in the
+// store, ordered by key ignoring case: enough for a host's --help.
+LOOM_UTIL_API std::vector<FeatureInfo> ListFeatures();
+
 // By constant: the stored value when there is one (converted as by the plain getters), else
 // the given default, else the constant's own. Nothing is entered into the store.
 LOOM_UTIL_API bool GetFeature(const LoomFeature<bool>& feature);

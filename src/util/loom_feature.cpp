@@ -1,11 +1,20 @@
 #include "util/loom_feature.h"
 
+#include "util/loom_feature_internal.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <map>
 #include <string_view>
 
 namespace {
 
-using RegisterTable = std::map<std::string, LoomFeatureType, std::less<>>;
+struct Registration {
+  LoomFeatureType type;
+  std::string defaultText;
+};
+using RegisterTable = std::map<std::string, Registration, std::less<>>;
 
 // Built on first use so that constants of any module, constructed in any order, find it.
 // Never destroyed: a constant or a lookup during another module's exit must still work.
@@ -17,14 +26,19 @@ RegisterTable& registerTable() {
 } // namespace
 
 bool LoomFeatureRegister::add(const char* name, LoomFeatureType type) {
+  return add(name, type, std::string());
+}
+
+bool LoomFeatureRegister::add(const char* name, LoomFeatureType type,
+                              const std::string& defaultText) {
   LOOM_ASSERT_MSG(name != nullptr, "A feature needs a name");
   RegisterTable& table = registerTable();
   const auto it = table.find(std::string_view(name));
   if (it == table.end()) {
-    table.emplace(name, type);
+    table.emplace(name, Registration{type, defaultText});
     return true;
   }
-  return it->second == type;
+  return it->second.type == type;
 }
 
 LoomFeatureType LoomFeatureRegister::lookup(const char* name) {
@@ -32,8 +46,47 @@ LoomFeatureType LoomFeatureRegister::lookup(const char* name) {
     return LFT_UNDEFINED;
   const RegisterTable& table = registerTable();
   const auto it = table.find(std::string_view(name));
-  return it == table.end() ? LFT_UNDEFINED : it->second;
+  return it == table.end() ? LFT_UNDEFINED : it->second.type;
 }
+
+std::string LoomFeatureRegister::toText(bool value) {
+  return value ? "true" : "false";
+}
+std::string LoomFeatureRegister::toText(int value) {
+  return std::to_string(value);
+}
+std::string LoomFeatureRegister::toText(double value) {
+  return fmt::format("{}", value); // the shortest text that reads back as the same double
+}
+std::string LoomFeatureRegister::toText(const char* value) {
+  return value != nullptr ? value : "";
+}
+std::string LoomFeatureRegister::toText(const std::vector<std::string>& value) {
+  std::string text;
+  for (std::size_t i = 0; i < value.size(); ++i)
+    text += (i == 0 ? "" : ",") + value[i];
+  return text;
+}
+std::string LoomFeatureRegister::toText(const std::unordered_map<std::string, std::string>& value) {
+  const std::map<std::string, std::string> sorted(value.begin(), value.end());
+  std::string text;
+  for (const auto& pair : sorted)
+    text += (&pair == &*sorted.begin() ? "" : ",") + pair.first + "=" + pair.second;
+  return text;
+}
+
+namespace util {
+namespace internal {
+
+std::vector<RegisteredFeature> registeredFeatures() {
+  std::vector<RegisteredFeature> features;
+  for (const auto& entry : registerTable())
+    features.push_back({entry.first, entry.second.type, entry.second.defaultText});
+  return features;
+}
+
+} // namespace internal
+} // namespace util
 
 namespace Features {
 
@@ -127,6 +180,10 @@ LOOM_UTIL_EARLY_INIT const LoomFeature<bool> PROFILING_II_LOG_ENABLED("Profiling
                                                                       false);
 LOOM_UTIL_EARLY_INIT const LoomFeature<int>
     PROFILING_LOG_OUTPUT_FREQUENCY_SECONDS("ProfilingLogOutputFrequency", -1);
+LOOM_UTIL_EARLY_INIT const LoomFeature<bool> PROFILING_LOG_TRACE_ENABLED("ProfilingLogTraceEnabled",
+                                                                         false);
+LOOM_UTIL_EARLY_INIT const LoomFeature<const char*> PROFILING_LOG_DIRECTORY("ProfilingLogDirectory",
+                                                                            "");
 LOOM_UTIL_EARLY_INIT const LoomFeature<int>
     DUALMEM_WIDTHSTITCH_THRESHOLD("DualMemWidthstitchThreshold", -1);
 LOOM_UTIL_EARLY_INIT const LoomFeature<int> TYPEINFERPASS_WARNING_LEVEL("TypeInferPassWarningLevel",

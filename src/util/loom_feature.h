@@ -56,16 +56,29 @@ public:
   // LFT_UNDEFINED when the key was never registered.
   static LoomFeatureType lookup(const char* name);
 
+  // A value as util::ListFeatures shows it: true/false, decimal numbers (doubles as short as
+  // they read back exactly), text as it is, list items joined by ",", map pairs "k=v" sorted
+  // by key and joined by ",".
+  static std::string toText(bool value);
+  static std::string toText(int value);
+  static std::string toText(double value);
+  static std::string toText(const char* value);
+  static std::string toText(const std::vector<std::string>& value);
+  static std::string toText(const std::unordered_map<std::string, std::string>& value);
+
 protected:
-  // False only when the key is registered already with another type; the key is copied.
+  // False only when the key is registered already with another type; the key is copied. The
+  // first registration's default (as text) is the one listed.
   static bool add(const char* name, LoomFeatureType type);
+  static bool add(const char* name, LoomFeatureType type, const std::string& defaultText);
 
   template <typename T> friend struct LoomFeature;
 };
 
 template <typename T> struct LoomFeature {
   LoomFeature(const char* name, const T& defaultValue) : mName(name), mDefault(defaultValue) {
-    LOOM_ASSERT_MSG(LoomFeatureRegister::add(mName, LoomFeatureTypeName<T>::mType),
+    LOOM_ASSERT_MSG(LoomFeatureRegister::add(mName, LoomFeatureTypeName<T>::mType,
+                                             LoomFeatureRegister::toText(defaultValue)),
                     "Feature already exists with a different type!");
   }
 
@@ -125,6 +138,11 @@ LOOM_UTIL_API extern const LoomFeature<bool> PROFILING_LOG_ENABLED;
 LOOM_UTIL_API extern const LoomFeature<bool> PROFILING_LOG_DETAILED_ENABLED;
 LOOM_UTIL_API extern const LoomFeature<bool> PROFILING_II_LOG_ENABLED;
 LOOM_UTIL_API extern const LoomFeature<int> PROFILING_LOG_OUTPUT_FREQUENCY_SECONDS;
+// The trace of the profiling log (a Chrome trace-event file per full write).
+LOOM_UTIL_API extern const LoomFeature<bool> PROFILING_LOG_TRACE_ENABLED;
+// Where the profiling reports and traces go; empty for the working directory. Created when
+// missing.
+LOOM_UTIL_API extern const LoomFeature<const char*> PROFILING_LOG_DIRECTORY;
 LOOM_UTIL_API extern const LoomFeature<int> DUALMEM_WIDTHSTITCH_THRESHOLD;
 LOOM_UTIL_API extern const LoomFeature<int> TYPEINFERPASS_WARNING_LEVEL;
 LOOM_UTIL_API extern const LoomFeature<int> TYPEQUERY_MINIMAL_SETSIZE_LIMIT;

@@ -2,6 +2,8 @@
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
+#include "util/messages.h"
+#include "util/path_utils.h"
 #include "util/platform/platform.h"
 
 #include <fmt/format.h>
@@ -108,10 +110,35 @@ std::vector<ProfilingLoggerImpl*> allLoggers() {
   return loggers;
 }
 
-// One Chrome trace-event document with the finished stages of every logger.
+// Opens a report file in the directory "ProfilingLogDirectory" names (created when missing,
+// with MakeDirectory's own reporting), else in the working directory. A file that cannot be
+// written is reported to the host's message interface ("PROFILING_LOG_NOT_WRITTEN", parameter
+// "path") rather than lost without a word.
+std::ofstream openReport(const std::string& fileName) {
+  const std::string directory = GetFeature(Features::PROFILING_LOG_DIRECTORY);
+  std::string path = fileName;
+  if (!directory.empty()) {
+    io::MakeDirectory(directory.c_str(), true);
+    path = io::Path(directory).join(fileName).string();
+  }
+  std::ofstream out(path, std::ios::out | std::ios::trunc);
+  if (!out)
+    getMessageInterface()->warning("PROFILING_LOG_NOT_WRITTEN", {{"path", path}});
+  return out;
+}
+
+// One Chrome trace-event document with the finished stages of every logger; none when no
+// logger has finished a stage.
 void writeTrace(const std::string& region, const std::string& stamp) {
-  std::ofstream out(fmt::format("loomprofiler_trace_{}_{}.json", region, stamp),
-                    std::ios::out | std::ios::trunc);
+  std::vector<std::pair<std::uint64_t, std::vector<ProfilingLoggerImpl::DetailRecord>>> threads;
+  bool anyStage = false;
+  for (ProfilingLoggerImpl* logger : allLoggers()) {
+    threads.emplace_back(logger->threadId(), logger->detailSnapshot());
+    anyStage = anyStage || !threads.back().second.empty();
+  }
+  if (!anyStage)
+    return;
+  std::ofstream out = openReport(fmt::format("loomprofiler_trace_{}_{}.json", region, stamp));
   if (!out)
     return;
   const std::uint64_t pid = platform::processId();
@@ -123,13 +150,13 @@ void writeTrace(const std::string& region, const std::string& stamp) {
       out << ",\n";
     first = false;
   };
-  for (ProfilingLoggerImpl* logger : allLoggers()) {
-    const std::uint64_t tid = logger->threadId();
+  for (const auto& thread : threads) {
+    const std::uint64_t tid = thread.first;
     separate();
     out << fmt::format("{{\"name\":\"thread_name\",\"ph\":\"M\",\"pid\":{},\"tid\":{},"
                        "\"args\":{{\"name\":\"loom thread {}\"}}}}",
                        pid, tid, tid);
-    for (const auto& record : logger->detailSnapshot()) {
+    for (const auto& record : thread.second) {
       const auto cut = record.path.rfind("::");
       const std::string name = cut == std::string::npos ? record.path : record.path.substr(cut + 2);
       separate();
@@ -158,7 +185,7 @@ struct ShutdownReports {
       first = first != nullptr ? first : logger;
     }
     // One trace for the whole process, named after the first enabled logger's region.
-    if (first != nullptr && GetFeatureBooleanWithDefault("ProfilingLogTraceEnabled", false))
+    if (first != nullptr && GetFeature(Features::PROFILING_LOG_TRACE_ENABLED))
       writeTrace(first->regionName(), stamp);
     for (ProfilingLoggerImpl* logger : loggers)
       logger->reset();
@@ -301,7 +328,7 @@ void ProfilingLoggerImpl::writeReports(const std::string& stamp) const {
 void ProfilingLoggerImpl::writeAll() {
   const std::string stamp = timeStamp();
   writeReports(stamp);
-  if (GetFeatureBooleanWithDefault("ProfilingLogTraceEnabled", false))
+  if (GetFeature(Features::PROFILING_LOG_TRACE_ENABLED))
     writeTrace(mRegionName, stamp);
 }
 
@@ -332,9 +359,8 @@ void ProfilingLoggerImpl::writeSummary(const std::string& stamp) const {
   const std::string rowFormat =
       fmt::sprintf("| %%-%is | %%12.4f | %%12.4f | %%12.4f | %%12.4f | %%12d | %%s ", width);
 
-  const std::string name = fmt::format("loomprofiler_{}_{}_{}.log", mRegionName,
-                                       reinterpret_cast<std::uintptr_t>(this), stamp);
-  std::ofstream out(name, std::ios::out | std::ios::trunc);
+  std::ofstream out = openReport(fmt::format("loomprofiler_{}_{}_{}.log", mRegionName,
+                                             reinterpret_cast<std::uintptr_t>(this), stamp));
   if (!out)
     return;
   out << heading();
@@ -364,9 +390,8 @@ void ProfilingLoggerImpl::writeDetails(const std::string& stamp) const {
   const std::vector<DetailRecord> records = detailSnapshot();
   if (records.empty())
     return;
-  std::ofstream out(fmt::format("loom_profiler_details_{}_{}_{}.log", mRegionName,
-                                reinterpret_cast<std::uintptr_t>(this), stamp),
-                    std::ios::out | std::ios::trunc);
+  std::ofstream out = openReport(fmt::format("loom_profiler_details_{}_{}_{}.log", mRegionName,
+                                             reinterpret_cast<std::uintptr_t>(this), stamp));
   if (!out)
     return;
   out << heading();
@@ -377,7 +402,7 @@ void ProfilingLoggerImpl::writeDetails(const std::string& stamp) const {
 void ProfilingLoggerImpl::writeIntervals(const std::string& stamp) const {
   if (!mIIEnabled || mIntervals.empty())
     return;
-  std::ofstream out(fmt::format("loomprofiler-II-{}.log", stamp), std::ios::out | std::ios::trunc);
+  std::ofstream out = openReport(fmt::format("loomprofiler-II-{}.log", stamp));
   if (!out)
     return;
   out << heading();

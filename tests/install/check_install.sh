@@ -17,6 +17,10 @@ cmake -S "$consumer" -B "$prefix/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$pre
   -DCMAKE_BUILD_RPATH="$prefix/root/lib" > /dev/null
 cmake --build "$prefix/cmake-build" > /dev/null
 "$prefix/cmake-build/consumer"
+# GMP and MPFR are linked by the paths the package found, not by bare names that only the
+# system prefix would satisfy.
+grep -q -- "/libgmp\.so" "$prefix/cmake-build/build.ninja"
+grep -q -- "/libmpfr\.so" "$prefix/cmake-build/build.ninja"
 
 export PKG_CONFIG_PATH="$prefix/root/lib/pkgconfig"
 # shellcheck disable=SC2046
