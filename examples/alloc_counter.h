@@ -42,7 +42,14 @@ void* operator new(std::size_t size) {
     return p;
   throw std::bad_alloc();
 }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++alloc_counter::count;
+  return std::malloc(size == 0 ? 1 : size);
+}
 void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
   std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {

@@ -13,7 +13,6 @@
 #include "util/profiling.h"
 #include "util/version.h"
 
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

@@ -270,7 +270,12 @@ std::vector<double> wideReference(const std::vector<double>& h, const std::vecto
 // --- small floats on VarFloatRef: packed ports, restrictRegular on the results ------------
 std::function<double(double)> floatModel(int wE, int wF, const std::vector<double>& h) {
   struct State {
-    State(int e, int f) : type("float", e, f, false), wE(e) {}
+    State(int e, int f) : type("float", e, f, false), wE(e) {
+      mpfr_init2(environment.mValue, f + 1);
+    }
+    ~State() { mpfr_clear(environment.mValue); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
     VarFloatType type;
     int wE;
     util::TempVarAllocator alloc;
@@ -287,7 +292,6 @@ std::function<double(double)> floatModel(int wE, int wF, const std::vector<doubl
   s.delay = std::make_unique<VarFloatRef::Array2D>(&s.type, 1, kTaps);
   for (int k = 0; k < kTaps; ++k)
     s.coefficients->setElem(0, k, h[k]);
-  mpfr_init2(s.environment.mValue, wF + 1);
   return [state](double x) {
     State& s = *state;
     mpfr_set_d(s.environment.mValue, x, MPFR_RNDN); // rounded to the format
