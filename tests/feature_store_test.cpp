@@ -151,7 +151,8 @@ TEST_F(FeatureStore, TextAssignmentsTakeTheRegisteredTypeAndRefuseWhatDoesNotPar
 TEST_F(FeatureStore, ListingShowsEveryKnownKeyWithItsDefaultValueAndSetting) {
   static const LoomFeature<FeatureMap> pairs("listTestPairs", {{"y", "2"}, {"x", "1"}});
   SetWeakFeatureFromText("REPORTDEBUGMESSAGES=on");
-  SetFeatureDouble("SANDWICHFIFOTHRESHOLD", 0.1);
+  SetWeakFeatureDouble("SANDWICHFIFOTHRESHOLD", 5);
+  EXPECT_TRUE(SetFeatureFromText("sandwichfifothreshold=0.1")); // strong replaces weak
   AddToFeatureList("zzHostList", "a"), AddToFeatureList("zzHostList", "b");
   const std::vector<FeatureInfo> rows = ListFeatures();
   std::map<std::string, std::string> shown; // key: "<type> <default> <value> <setting>"
