@@ -62,45 +62,49 @@ inline bool addWord(mpz_ptr d, mpz_srcptr a, bool negN, unsigned long n) {
   return small(a) && addSigned(d, negative(a), magnitude(a), negN, n);
 }
 
-// d = a * b: up to four limbs from the 64 x 64-bit products of the limbs.
-inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
-  if (!small(a) || !small(b))
-    return false;
-  const bool neg = (a->_mp_size ^ b->_mp_size) < 0;
-  const u128 ma = magnitude(a), mb = magnitude(b);
-  const mp_limb_t a0 = static_cast<mp_limb_t>(ma), a1 = static_cast<mp_limb_t>(ma >> 64);
-  const mp_limb_t b0 = static_cast<mp_limb_t>(mb), b1 = static_cast<mp_limb_t>(mb >> 64);
-  const u128 p00 = u128(a0) * b0;
-  if ((a1 | b1) == 0)
-    return store(d, p00, neg);
-  if (a1 == 0 || b1 == 0) { // two limbs by one: the one limb w times each limb of the other
-    const mp_limb_t w = a1 != 0 ? b0 : a0;
-    if (w == 0)
-      return store(d, 0, false);
-    const u128 high = (p00 >> 64) + u128(a1 | b1) * w; // at least 2^64: two limbs or three
-    const int n = (high >> 64) != 0 ? 3 : 2;
-    if (d->_mp_alloc < n)
-      return false;
-    d->_mp_d[0] = static_cast<mp_limb_t>(p00);
-    d->_mp_d[1] = static_cast<mp_limb_t>(high);
-    if (n == 3)
-      d->_mp_d[2] = static_cast<mp_limb_t>(high >> 64);
-    d->_mp_size = neg ? -n : n;
-    return true;
-  }
-  const u128 p01 = u128(a0) * b1, p10 = u128(a1) * b0, p11 = u128(a1) * b1;
-  const u128 mid = (p00 >> 64) + static_cast<mp_limb_t>(p01) + static_cast<mp_limb_t>(p10);
-  const u128 high = (mid >> 64) + (p01 >> 64) + (p10 >> 64) + static_cast<mp_limb_t>(p11);
-  const mp_limb_t r[4] = {static_cast<mp_limb_t>(p00), static_cast<mp_limb_t>(mid),
-                          static_cast<mp_limb_t>(high),
-                          static_cast<mp_limb_t>((high >> 64) + (p11 >> 64))};
-  const int n = r[3] != 0 ? 4 : r[2] != 0 ? 3 : r[1] != 0 ? 2 : r[0] != 0 ? 1 : 0;
+// Writes the n limbs r[0..n-1] (the highest non-zero) with the sign, when d has room.
+inline bool storeLimbs(mpz_ptr d, const mp_limb_t* r, int n, bool neg) {
   if (d->_mp_alloc < n)
     return false;
   for (int i = 0; i < n; ++i)
     d->_mp_d[i] = r[i];
   d->_mp_size = neg ? -n : n;
   return true;
+}
+
+// d = a * b: up to four limbs from the 64 x 64-bit products of the limbs.
+inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
+  const int sa = a->_mp_size, sb = b->_mp_size;
+  const bool neg = (sa ^ sb) < 0;
+  const int na = sa < 0 ? -sa : sa, nb = sb < 0 ? -sb : sb;
+  if (na == 1 && nb == 1) // the common case: one product
+    return store(d, u128(a->_mp_d[0]) * b->_mp_d[0], neg);
+  if (na > 2 || nb > 2)
+    return false;
+  if (na == 0 || nb == 0)
+    return store(d, 0, false);
+  if (na + nb == 3) { // two limbs x1 x0 by one limb w: two products, two limbs or three
+    const mp_limb_t* x = na == 2 ? a->_mp_d : b->_mp_d;
+    const mp_limb_t w = na == 2 ? b->_mp_d[0] : a->_mp_d[0];
+    const u128 low = u128(x[0]) * w, high = (low >> 64) + u128(x[1]) * w;
+    const int n = (high >> 64) != 0 ? 3 : 2; // x1 and w are non-zero: at least 2^64
+    if (d->_mp_alloc < n)
+      return false;
+    d->_mp_d[0] = static_cast<mp_limb_t>(low);
+    d->_mp_d[1] = static_cast<mp_limb_t>(high);
+    if (n == 3)
+      d->_mp_d[2] = static_cast<mp_limb_t>(high >> 64);
+    d->_mp_size = neg ? -n : n;
+    return true;
+  }
+  const mp_limb_t a0 = a->_mp_d[0], a1 = a->_mp_d[1], b0 = b->_mp_d[0], b1 = b->_mp_d[1];
+  const u128 p00 = u128(a0) * b0, p01 = u128(a0) * b1, p10 = u128(a1) * b0, p11 = u128(a1) * b1;
+  const u128 mid = (p00 >> 64) + static_cast<mp_limb_t>(p01) + static_cast<mp_limb_t>(p10);
+  const u128 high = (mid >> 64) + (p01 >> 64) + (p10 >> 64) + static_cast<mp_limb_t>(p11);
+  const mp_limb_t r[4] = {static_cast<mp_limb_t>(p00), static_cast<mp_limb_t>(mid),
+                          static_cast<mp_limb_t>(high),
+                          static_cast<mp_limb_t>((high >> 64) + (p11 >> 64))};
+  return storeLimbs(d, r, r[3] != 0 ? 4 : 3, neg); // a1 and b1 are non-zero: at least 2^128
 }
 
 // d = -a (negate) or |a|.
