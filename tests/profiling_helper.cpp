@@ -1,10 +1,32 @@
 // Profiles a stage on the main thread and two on a second thread, then exits normally: the
 // reports of both loggers and one trace are written when the library shuts down.
+//   profiling_helper [report directory]
+// With a directory, the host's message interface is a static of its own, gone by the time the
+// reports are written: a report that cannot be written must not be reported through it.
 #include "util/feature_store.h"
+#include "util/messages.h"
 #include "util/profiling.h"
+#include <cstdlib>
 #include <thread>
 
-int main() {
+struct ShortLivedSink : util::MessageInterface {
+  ~ShortLivedSink() { gone = true; }
+  void error(const std::string&, const util::MessageParameters&) override {}
+  void warning(const std::string&, const util::MessageParameters&) override {
+    if (gone)
+      std::abort();
+  }
+  void info(const std::string&, const util::MessageParameters&) override {}
+  void debug(const std::string&, const util::MessageParameters&) override {}
+  static inline bool gone = false;
+};
+
+int main(int argc, char** argv) {
+  static ShortLivedSink sink;
+  if (argc > 1) {
+    util::setMessageInterface(&sink);
+    util::SetFeatureString("ProfilingLogDirectory", argv[1]);
+  }
   for (const char* feature : {"ProfilingLogEnabled", "ProfilingLogDetailedEnabled",
                               "ProfilingIILogEnabled", "ProfilingLogTraceEnabled"})
     util::SetFeatureBoolean(feature, true);

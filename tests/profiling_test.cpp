@@ -151,4 +151,8 @@ TEST_F(Profiling, EveryEnabledLoggerReportsOnceAtExitWithOneTrace) {
   EXPECT_EQ(files("loomprofiler-II-"), Texts{"3,1.500000,2.000000,0.250000\n"});
   EXPECT_EQ(runCommand(LOOM_PYTHON " " CHECK_TRACE_SCRIPT " loomprofiler_trace__*.json").text(),
             "0 ok 3 2\n");
+  std::ofstream("blocker") << "a file, not a directory"; // at exit: standard error, no crash
+  EXPECT_THAT(runCommand(PROFILING_HELPER " blocker").text(),
+              AllOf(StartsWith("0 Warning: profiling report not written: blocker/loomprofiler_"),
+                    HasSubstr("blocker/loomprofiler_trace__")));
 }

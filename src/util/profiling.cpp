@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 
@@ -110,10 +111,14 @@ std::vector<ProfilingLoggerImpl*> allLoggers() {
   return loggers;
 }
 
+// Set while the reports are written at exit, when the host's message interface may already
+// be destroyed with the host's other statics.
+std::atomic<bool> gExiting{false};
+
 // Opens a report file in the directory "ProfilingLogDirectory" names (created when missing,
 // with MakeDirectory's own reporting), else in the working directory. A file that cannot be
-// written is reported to the host's message interface ("PROFILING_LOG_NOT_WRITTEN", parameter
-// "path") rather than lost without a word.
+// written is reported rather than lost without a word: to the host's message interface
+// ("PROFILING_LOG_NOT_WRITTEN", parameter "path"), or at exit on standard error.
 std::ofstream openReport(const std::string& fileName) {
   const std::string directory = GetFeature(Features::PROFILING_LOG_DIRECTORY);
   std::string path = fileName;
@@ -122,7 +127,11 @@ std::ofstream openReport(const std::string& fileName) {
     path = io::Path(directory).join(fileName).string();
   }
   std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out)
+  if (out)
+    return out;
+  if (gExiting)
+    std::fprintf(stderr, "Warning: profiling report not written: %s\n", path.c_str());
+  else
     getMessageInterface()->warning("PROFILING_LOG_NOT_WRITTEN", {{"path", path}});
   return out;
 }
@@ -175,6 +184,7 @@ void writeTrace(const std::string& region, const std::string& stamp) {
 struct ShutdownReports {
   ShutdownReports() { registry(); }
   ~ShutdownReports() {
+    gExiting = true;
     const std::vector<ProfilingLoggerImpl*> loggers = allLoggers();
     const std::string stamp = timeStamp();
     const ProfilingLoggerImpl* first = nullptr;
