@@ -71,26 +71,15 @@ std::vector<double> chirpWithNoise(int n) {
   return x;
 }
 
-SINT toQ15(double v) {
-  const double scaled = std::round(v * (1 << kFraction));
-  return static_cast<SINT>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
+// A sample in [-1, 1) as a signed fixed-point integer with `fraction` bits below the point,
+// rounded and clamped to its range, and back (exact: at most 48 bits, which a double holds).
+SINT toFixed(double v, int fraction) {
+  const double scale = std::ldexp(1.0, fraction);
+  return static_cast<SINT>(std::fmax(-scale, std::fmin(scale - 1, std::round(v * scale))));
 }
 
-double fromQ15(SINT v) {
-  return static_cast<double>(v) / (1 << kFraction);
-}
-
-const double kWideScale = std::ldexp(1.0, kWideFraction);
-const SINT kWideMax = (SINT{1} << kWideFraction) - 1;
-
-SINT toQ47(double v) {
-  const double scaled = std::round(v * kWideScale);
-  return static_cast<SINT>(
-      std::fmax(-kWideScale, std::fmin(static_cast<double>(kWideMax), scaled)));
-}
-
-double fromQ47(SINT v) {
-  return static_cast<double>(v) / kWideScale; // exact: 48 bits fit a double
+double fromFixed(SINT v, int fraction) {
+  return std::ldexp(static_cast<double>(v), -fraction);
 }
 
 // One filter implementation: run(input sample) -> output sample, one model step each.
@@ -127,10 +116,10 @@ std::function<double(double)> wordModel(const std::vector<double>& h) {
   };
   auto state = std::make_shared<State>();
   for (int k = 0; k < kTaps; ++k)
-    state->coefficient[k] = toQ15(h[k]);
+    state->coefficient[k] = toFixed(h[k], kFraction);
   return [state](double x) {
     State& s = *state;
-    BIGNUM_SetLong(s.ports[0], toQ15(x)); // the environment writes the input port
+    BIGNUM_SetLong(s.ports[0], toFixed(x, kFraction)); // the environment writes the input port
     s.position = (s.position + 1) & (kTaps - 1);
     s.delay[s.position] = AMMask(BIGNUM_GetLong(s.ports[0]), 16); // the 16-bit pattern
     SINT acc = 0;
@@ -142,12 +131,16 @@ std::function<double(double)> wordModel(const std::vector<double>& h) {
     SINT y = AMShift(acc, kFraction, true, 40);
     y = y > 32767 ? 32767 : (y < -32768 ? -32768 : y); // saturate to 16 bits
     BIGNUM_SetLong(s.ports[1], y);
-    return fromQ15(BIGNUM_GetLong(s.ports[1]));
+    return fromFixed(BIGNUM_GetLong(s.ports[1]), kFraction);
   };
 }
 
-// --- fixed point on FixedRef: GMP integers, 40-bit accumulator saturated to 16 bits --------
-std::function<double(double)> fixedRefModel(const std::vector<double>& h) {
+// --- fixed point on FixedRef: GMP integers, any width ----------------------------------------
+// Samples and coefficients of `width` bits (Q1.width-1), products summed exactly in an
+// accumulator of `accumulatorWidth` bits, the output shifted back (floor, as the hardware's
+// arithmetic shift) and saturated to `width` bits at the port.
+std::function<double(double)> fixedRefModel(const std::vector<double>& h, int width,
+                                            int accumulatorWidth) {
   struct State {
     util::TempVarAllocator alloc;
     WideTypedFormatVector ports{2};
@@ -156,17 +149,20 @@ std::function<double(double)> fixedRefModel(const std::vector<double>& h) {
     int position = 0;
   };
   auto state = std::make_shared<State>();
+  const int fraction = width - 1;
   {
-    FixedRef c(&WideFixedType::legacy, state->alloc);
+    FixedRef port(&WideFixedType::legacy, state->alloc), c(&WideFixedType::legacy, state->alloc);
+    port.bindIO(state->ports[0]);
     for (int k = 0; k < kTaps; ++k) {
+      BIGNUM_SetLong(state->ports[0], toFixed(h[k], fraction)); // constants arrive via a port
       state->coefficients.bindElem(c, 0, k);
-      c.setValue(static_cast<int>(toQ15(h[k])));
+      c.setValue(port);
     }
     state->alloc.resetAvailability();
   }
-  return [state](double x) {
+  return [state, width, accumulatorWidth, fraction](double x) {
     State& s = *state;
-    BIGNUM_SetLong(s.ports[0], toQ15(x));
+    BIGNUM_SetLong(s.ports[0], toFixed(x, fraction));
     // One reference per variable of the model.
     FixedRef in(&WideFixedType::legacy, s.alloc), tap(&WideFixedType::legacy, s.alloc),
         coefficient(&WideFixedType::legacy, s.alloc), product(&WideFixedType::legacy, s.alloc),
@@ -183,62 +179,12 @@ std::function<double(double)> fixedRefModel(const std::vector<double>& h) {
       product.setMult(tap, coefficient);
       acc.setAdd(acc, product);
     }
-    acc.saturate(-40); // the accumulator's own range (reports only: no port bound)
+    acc.saturate(-accumulatorWidth); // the accumulator's own range (reports only: no port bound)
     out.bindIO(s.ports[1]);
-    out.setLdExp(acc, -kFraction);
-    out.saturate(-16); // clamps the output port to a signed 16-bit range
+    out.setLdExp(acc, -fraction);
+    out.saturate(-width); // clamps the output port to the signed range
     out.write();
-    const double y = fromQ15(BIGNUM_GetLong(s.ports[1]));
-    s.alloc.resetAvailability();
-    return y;
-  };
-}
-
-// --- 48-bit fixed point on FixedRef: 96-bit products, a 104-bit accumulator ---------------
-// Wider than any machine word: this is what FixedRef is for.
-std::function<double(double)> wideFixedRefModel(const std::vector<double>& h) {
-  struct State {
-    util::TempVarAllocator alloc;
-    WideTypedFormatVector ports{2};
-    FixedRef::Array2D coefficients{&WideFixedType::legacy, 1, kTaps};
-    FixedRef::Array2D delay{&WideFixedType::legacy, 1, kTaps};
-    int position = 0;
-  };
-  auto state = std::make_shared<State>();
-  {
-    FixedRef port(&WideFixedType::legacy, state->alloc), c(&WideFixedType::legacy, state->alloc);
-    port.bindIO(state->ports[0]);
-    for (int k = 0; k < kTaps; ++k) {
-      BIGNUM_SetLong(state->ports[0], toQ47(h[k])); // 48-bit constants arrive through a port
-      state->coefficients.bindElem(c, 0, k);
-      c.setValue(port);
-    }
-    state->alloc.resetAvailability();
-  }
-  return [state](double x) {
-    State& s = *state;
-    BIGNUM_SetLong(s.ports[0], toQ47(x));
-    FixedRef in(&WideFixedType::legacy, s.alloc), tap(&WideFixedType::legacy, s.alloc),
-        coefficient(&WideFixedType::legacy, s.alloc), product(&WideFixedType::legacy, s.alloc),
-        acc(&WideFixedType::legacy, s.alloc), out(&WideFixedType::legacy, s.alloc);
-    in.bindIO(s.ports[0]);
-    in.read();
-    s.position = (s.position + 1) & (kTaps - 1);
-    s.delay.bindElem(tap, 0, s.position);
-    tap.setValue(in);
-    acc.setZero();
-    for (int k = 0; k < kTaps; ++k) {
-      s.delay.bindElem(tap, 0, (s.position - k) & (kTaps - 1));
-      s.coefficients.bindElem(coefficient, 0, k);
-      product.setMult(tap, coefficient); // up to 96 bits
-      acc.setAdd(acc, product);          // up to 101 bits
-    }
-    acc.saturate(-104);
-    out.bindIO(s.ports[1]);
-    out.setLdExp(acc, -kWideFraction); // floor, as the hardware's arithmetic shift
-    out.saturate(-48);
-    out.write();
-    const double y = fromQ47(BIGNUM_GetLong(s.ports[1]));
+    const double y = fromFixed(BIGNUM_GetLong(s.ports[1]), fraction);
     s.alloc.resetAvailability();
     return y;
   };
@@ -248,21 +194,19 @@ std::function<double(double)> wideFixedRefModel(const std::vector<double>& h) {
 std::vector<double> wideReference(const std::vector<double>& h, const std::vector<double>& x) {
   SINT coefficient[kTaps], delay[kTaps] = {};
   for (int k = 0; k < kTaps; ++k)
-    coefficient[k] = toQ47(h[k]);
+    coefficient[k] = toFixed(h[k], kWideFraction);
   std::vector<double> y(x.size());
   int position = 0;
   for (size_t n = 0; n < x.size(); ++n) {
     position = (position + 1) & (kTaps - 1);
-    delay[position] = toQ47(x[n]);
+    delay[position] = toFixed(x[n], kWideFraction);
     Int128 acc = 0;
     for (int k = 0; k < kTaps; ++k)
       acc += static_cast<Int128>(delay[(position - k) & (kTaps - 1)]) * coefficient[k];
+    const Int128 top = (Int128{1} << kWideFraction) - 1;
     Int128 shifted = acc >> kWideFraction; // arithmetic: floor
-    if (shifted > kWideMax)
-      shifted = kWideMax;
-    if (shifted < -kWideMax - 1)
-      shifted = -kWideMax - 1;
-    y[n] = fromQ47(static_cast<SINT>(shifted));
+    shifted = shifted > top ? top : shifted < -top - 1 ? -top - 1 : shifted;
+    y[n] = fromFixed(static_cast<SINT>(shifted), kWideFraction);
   }
   return y;
 }
@@ -365,8 +309,9 @@ int main(int argc, char** argv) {
 
   std::vector<Format> formats;
   formats.emplace_back("fixed 16-bit, word kernels", wordModel(h));
-  formats.emplace_back("fixed 16-bit, FixedRef (40-bit acc)", fixedRefModel(h));
-  formats.emplace_back("fixed 48-bit, FixedRef (104-bit acc)", wideFixedRefModel(h));
+  formats.emplace_back("fixed 16-bit, FixedRef (40-bit acc)", fixedRefModel(h, kFraction + 1, 40));
+  formats.emplace_back("fixed 48-bit, FixedRef (104-bit acc)",
+                       fixedRefModel(h, kWideFraction + 1, 104));
   formats.emplace_back("float wE 5 wF 10 (half-like)", floatModel(5, 10, h));
   formats.emplace_back("float wE 8 wF 7 (bfloat16-like)", floatModel(8, 7, h));
 
