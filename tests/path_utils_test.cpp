@@ -1,11 +1,18 @@
-#include "temp_dir.h"
+#include "hostile_fs.h"
 #include "util/path_utils.h"
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <linux/fs.h>
 #include <random>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 // While not negative, every volume reports this many bytes free for the caller. The file-system
@@ -40,12 +47,29 @@ std::string validate(const std::string& directory, bool diskSpaceIsError = true)
   return gReports;
 }
 
-class FileOps : public TempDirTest {
+class FileOps : public HostileFsTest {
 protected:
   static std::string read(const std::string& name = "file_util_warnings.txt") {
-    std::stringstream text;
-    text << std::ifstream(name).rdbuf();
-    return text.str();
+    return contentOf(name);
+  }
+  // A directory that may not be written, by its relative name: a read-only mount where mounts
+  // are available, else mode 0500 (which binds every user but root).
+  std::string unwritable(const std::string& name) {
+    fs::create_directories(at(name + ".d"));
+    if (mountsAvailable()) {
+      bindMount(at(name + ".d"), name, true);
+      return name;
+    }
+    fs::permissions(at(name + ".d"), fs::owner_read | fs::owner_exe);
+    return name + ".d";
+  }
+  // A directory on the test's own disk and, where mounts are available, a tmpfs: another device.
+  std::vector<std::string> targetDirectories() {
+    fs::create_directory(at("local"));
+    std::vector<std::string> directories = {at("local")};
+    if (mountsAvailable())
+      directories.push_back(mountTmpfs("other"));
+    return directories;
   }
 };
 
@@ -78,13 +102,13 @@ TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
 }
 
 TEST_F(FileOps, ValidationChecksWritabilityAndSpace) {
-  fs::create_directory(at("ro"));
-  fs::permissions(at("ro"), fs::owner_read | fs::owner_exe);
+  const std::string ro = unwritable("ro");
   gAvailable = 0;
   EXPECT_TRUE(Path(".").hasSpaceAvailable(0));
-  const std::string space = " IO_ERR_INSUFFICIENT_DISK_SPACE path=ro required=100\n";
-  EXPECT_EQ(validate("ro", false), "error IO_ERR_DIR_NOT_WRITABLE path=ro\nwarning" + space);
-  EXPECT_EQ(validate("ro", true), "error IO_ERR_DIR_NOT_WRITABLE path=ro\nerror" + space);
+  const std::string space = " IO_ERR_INSUFFICIENT_DISK_SPACE path=" + ro + " required=100\n";
+  const std::string notWritable = "error IO_ERR_DIR_NOT_WRITABLE path=" + ro + "\n";
+  EXPECT_EQ(validate(ro, false), notWritable + "warning" + space);
+  EXPECT_EQ(validate(ro, true), notWritable + "error" + space);
   EXPECT_EQ(validate("."), "error IO_ERR_INSUFFICIENT_DISK_SPACE path=. required=100\n");
   gAvailable = 100 << 20; // just enough
   EXPECT_EQ(validate("."), "");
@@ -190,6 +214,201 @@ TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
         _exit(wrong.empty() ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "^$");
+}
+
+// With a failure planted at each system call of a copy onto an existing target in turn (on the
+// same disk: the in-kernel copy; on another: the read/write loop), the copy is refused with the
+// reason, the old target stays byte for byte and no other name is left behind.
+TEST_F(FileOps, AFailureAtAnySystemCallLeavesTheOldTargetAsItWas) {
+  writeFile("src", 150000, 1);
+  for (const std::string& directory : targetDirectories()) {
+    const std::string target = directory + "/dst";
+    writeFile(target, 90300, 2);
+    const std::string old = contentOf(target);
+    const std::vector<std::string> names = namesIn(directory);
+    faults::plant(faults::CallKinds, 0, 0);
+    ASSERT_TRUE(CopyFile(Path("src"), Path(target)));
+    int counts[faults::CallKinds];
+    for (int call = 0; call < faults::CallKinds; ++call)
+      counts[call] = faults::calls(faults::Call(call));
+    faults::disarm();
+    EXPECT_GE(counts[faults::Fsync], 1);
+    writeFile(target, 90300, 2);
+    for (int call = 0; call < faults::CallKinds; ++call)
+      for (int at = 0; at < counts[call]; ++at) {
+        const std::string where =
+            std::string(faults::kCallNames[call]) + " #" + std::to_string(at) + " in " + directory;
+        faults::plant(faults::Call(call), at, EIO);
+        const bool copied = CopyFile(Path("src"), Path(target));
+        faults::disarm();
+        EXPECT_FALSE(copied) << where;
+        EXPECT_TRUE(contentOf(target) == old) << where;
+        EXPECT_EQ(namesIn(directory), names) << where;
+        EXPECT_THAT(read(), HasSubstr(": Input/output error: \"src\", \"" + target + "\"\n"))
+            << where;
+      }
+  }
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: failures of copies to another file system not checked";
+}
+
+// A signal interrupting any call, a short transfer, or a kernel that cannot copy between the
+// two files: the whole file still arrives.
+TEST_F(FileOps, InterruptedAndShortTransfersStillCopyEverything) {
+  writeFile("src", 150000, 1);
+  const std::string expected = contentOf("src");
+  struct Plan {
+    faults::Call call;
+    int at, error;
+    long shortTo;
+  };
+  std::vector<Plan> plans;
+  for (int error : {EXDEV, ENOSYS, EINVAL, EOPNOTSUPP})
+    plans.push_back({faults::CopyRange, 0, error, 0});
+  for (int call = 0; call < faults::CallKinds; ++call)
+    for (int at = 0; at < 2; ++at)
+      plans.push_back({faults::Call(call), at, EINTR, 0});
+  for (faults::Call call : {faults::CopyRange, faults::Read, faults::Write})
+    for (int at = 0; at < 3; ++at)
+      plans.push_back({call, at, 0, 1000});
+  for (const std::string& directory : targetDirectories())
+    for (const Plan& plan : plans) {
+      const std::string where = std::string(faults::kCallNames[plan.call]) + " #" +
+                                std::to_string(plan.at) + " errno " + std::to_string(plan.error) +
+                                " in " + directory;
+      writeFile(directory + "/dst", 10, 2);
+      faults::plant(plan.call, plan.at, plan.error, plan.shortTo);
+      const bool copied = CopyFile(Path("src"), Path(directory + "/dst"));
+      faults::disarm();
+      EXPECT_TRUE(copied) << where;
+      EXPECT_TRUE(contentOf(directory + "/dst") == expected) << where;
+    }
+}
+
+// Another process swaps the target between a file and a link to the source, each swap one
+// rename: whatever a copy finds, the source is never written.
+TEST_F(FileOps, ATargetSwappedForALinkToTheSourceNeverDamagesIt) {
+  writeFile("src", 4096, 1);
+  const std::string precious = contentOf("src");
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    for (unsigned i = 0; !stop; ++i) {
+      boost::system::error_code ec;
+      fs::remove(at("next"), ec);
+      if (i % 2 == 0)
+        fs::create_symlink(at("src"), at("next"), ec);
+      else
+        std::ofstream(at("next")) << "decoy";
+      fs::rename(at("next"), at("dst"), ec);
+    }
+  });
+  int copies = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (; std::chrono::steady_clock::now() < end && fs::file_size(at("src")) == 4096; ++copies)
+    CopyFile(Path("src"), Path("dst"));
+  stop = true;
+  swapper.join();
+  EXPECT_TRUE(contentOf("src") == precious);
+  EXPECT_GT(copies, 100);
+}
+
+TEST_F(FileOps, CopiesBetweenFileSystemsReplaceTheTargetWhole) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: copies between file systems not checked";
+  fs::create_directory(at("disk"));
+  const std::string disks[] = {at("disk"), mountTmpfs("tmpfs1"), mountTmpfs("tmpfs2")};
+  unsigned seed = 0;
+  for (const std::string& from : disks)
+    for (const std::string& to : disks) {
+      if (from == to)
+        continue;
+      writeFile(from + "/src", 100000, ++seed);
+      fs::permissions(from + "/src", fs::owner_read | fs::owner_write | fs::group_read);
+      writeFile(to + "/dst", 5000, ++seed);
+      EXPECT_TRUE(CopyFile(Path(from + "/src"), Path(to + "/dst"))) << from << " to " << to;
+      EXPECT_TRUE(contentOf(to + "/dst") == contentOf(from + "/src")) << from << " to " << to;
+      EXPECT_EQ(fs::status(to + "/dst").permissions(),
+                fs::owner_read | fs::owner_write | fs::group_read);
+    }
+  // A tree onto an older copy of it on another disk: every file becomes the new one.
+  fs::create_directories(at("disk/tree/sub"));
+  for (const char* name : {"/tree/a", "/tree/sub/b"})
+    writeFile(at("disk") + name, 3000, ++seed);
+  ASSERT_TRUE(CopyDirectory(Path(at("disk/tree")), Path(disks[1] + "/tree")));
+  for (const char* name : {"/tree/a", "/tree/sub/b"})
+    writeFile(at("disk") + name, 7000, ++seed);
+  EXPECT_TRUE(CopyDirectory(Path(at("disk/tree")), Path(disks[1] + "/tree")));
+  for (const char* name : {"/tree/a", "/tree/sub/b"})
+    EXPECT_TRUE(contentOf(disks[1] + name) == contentOf(at("disk") + name)) << name;
+}
+
+TEST_F(FileOps, AFullDiskLeavesTheOldTargetAsItWas) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: copies onto a full disk not checked";
+  const std::string disk = mountTmpfs("full", "256k");
+  writeFile(disk + "/dst", 90300, 2);
+  const std::string old = contentOf(disk + "/dst");
+  writeFile("src", 200000, 1); // does not fit beside the old target
+  EXPECT_FALSE(CopyFile(Path("src"), Path(disk + "/dst")));
+  EXPECT_TRUE(contentOf(disk + "/dst") == old);
+  EXPECT_EQ(namesIn(disk), std::vector<std::string>{"dst"});
+  EXPECT_THAT(read(), HasSubstr("No space left on device"));
+}
+
+TEST_F(FileOps, CopyDirectoryRefusesItsOwnTreeMountedUnderAnotherName) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: a tree mounted inside itself not checked";
+  fs::create_directories(at("tree/sub"));
+  std::ofstream("tree/sub/f") << "F";
+  bindMount(at("tree"), "tree/mnt", false);
+  EXPECT_FALSE(CopyDirectory(Path("tree/mnt"), Path("tree/copy")));
+  EXPECT_EQ(read(), "Destination directory <tree/copy> lies inside source directory <tree/mnt>\n");
+  EXPECT_FALSE(fs::exists(at("tree/copy")));
+}
+
+// "Writable" is what the kernel would allow the caller, not the owner's mode bits.
+TEST_F(FileOps, ValidationAsksTheKernelWhetherADirectoryIsWritable) {
+  fs::create_directory(at("theirs")); // root's 0755 directory, seen by another user
+  if (geteuid() != 0)
+    fs::permissions(at("theirs"), fs::owner_read | fs::owner_exe);
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+          _exit(2);
+        _exit(validate("theirs") == "error IO_ERR_DIR_NOT_WRITABLE path=theirs\n" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: read-only mounts and immutable directories not checked";
+  fs::create_directory(at("mine"));
+  fs::permissions(at("mine"), fs::owner_read | fs::owner_exe);
+  EXPECT_EQ(validate("mine"), ""); // root writes there whatever the bits say
+  const std::string ro = unwritable("ro");
+  EXPECT_EQ(validate(ro), "error IO_ERR_DIR_NOT_WRITABLE path=ro\n");
+  fs::create_directory(mountTmpfs("t", "200m") + "/fixed"); // room for the space check
+  const int fd = open(at("t/fixed").c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = FS_IMMUTABLE_FL;
+  ASSERT_EQ(ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+  close(fd);
+  EXPECT_EQ(validate("t/fixed"), "error IO_ERR_DIR_NOT_WRITABLE path=t/fixed\n");
+}
+
+TEST_F(FileOps, MakeDirectoryWritesEveryFailureToTheWarningsFile) {
+  std::ofstream("file") << "x";
+  fs::create_symlink(at("nowhere"), at("dangling"));
+  std::vector<std::array<std::string, 2>> rows = {
+      {"file", "Path exists but it is a file not a directory"},
+      {"missing/dir", "Error code [2]: No such file or directory"},
+      {"dangling", "Error code [17]: File exists"}};
+  if (mountsAvailable())
+    rows.push_back({unwritable("ro") + "/dir", "Error code [30]: Read-only file system"});
+  for (const auto& [dir, details] : rows) {
+    fs::remove(at("file_util_warnings.txt"));
+    EXPECT_FALSE(MakeDirectory(dir.c_str(), false)) << dir;
+    EXPECT_EQ(read(), "Error creating directory <" + dir +
+                          ">. Please check that the parent directory is writable. Details: " +
+                          details + "\n");
+  }
 }
 
 // The absolute normal text of `path`, lexically: runs of separators, "." and ".." resolved, the

@@ -3,6 +3,7 @@
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
 #include "util/path_internal.h"
+#include "util/platform/platform.h"
 #include "util/string_utils.h"
 
 #include <boost/filesystem.hpp>
@@ -165,10 +166,12 @@ bool Path::isDirectory() const {
 bool Path::isWritable() const {
   boost::system::error_code ec;
   const fs::file_status status = fs::status(m_path, ec);
-  if (ec || !(fs::is_regular_file(status) || fs::is_directory(status)))
+  const bool directory = fs::is_directory(status);
+  if (ec || !(fs::is_regular_file(status) || directory))
     return false;
-  const fs::perms owner = fs::owner_read | fs::owner_write;
-  const bool writable = (status.permissions() & owner) == owner;
+  // The kernel's own answer: mode bits alone miss a read-only mount, an immutable directory and
+  // a directory of another owner, and call root's 0500 directory unwritable.
+  const bool writable = platform::writableByCaller(m_path.c_str(), directory);
   fs::space(m_path, ec);
   return !ec && writable;
 }

@@ -64,7 +64,8 @@ public:
   bool isFile() const;
   bool isDirectory() const;
   bool exists() const { return isFile() || isDirectory(); }
-  // Exists, has the owner read and write bits, and its volume answers a space query.
+  // Exists, the kernel would let the caller write it (for a directory: create files in it), and
+  // its volume answers a space query.
   bool isWritable() const;
   // A directory whose volume has at least `megabytes` MB available to the caller.
   bool hasSpaceAvailable(std::uint64_t megabytes) const;

@@ -44,8 +44,7 @@ std::string orEmpty(const char* text) {
   return text != nullptr ? text : std::string();
 }
 
-// Whether `inner` is `outer` or lies below it, after making both absolute and resolving what
-// exists of them.
+// `path` absolute, with what exists of it resolved through the file system.
 fs::path resolved(const Path& path) {
   const fs::path absolute = fs::absolute(path.string());
   boost::system::error_code ec;
@@ -53,17 +52,16 @@ fs::path resolved(const Path& path) {
   return ec ? absolute.lexically_normal() : canonical;
 }
 
+// Whether `inner` is the directory `outer` or lies below it: some ancestor of `inner` (itself
+// included) is `outer` by device and inode, so that a second name of the tree (a bind mount, a
+// link) is seen as well as the same spelling.
 bool insideOrSame(const Path& inner, const Path& outer) {
-  const fs::path a = resolved(inner);
-  const fs::path b = resolved(outer);
-  auto ai = a.begin();
-  for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
-    if (*bi == ".")
-      continue; // a trailing separator of the outer path
-    if (ai == a.end() || *ai != *bi)
-      return false;
+  for (fs::path p = resolved(inner); !p.empty(); p = p.parent_path()) {
+    boost::system::error_code ec;
+    if (fs::equivalent(p, outer.string(), ec) && !ec)
+      return true;
   }
-  return true;
+  return false;
 }
 
 } // namespace
@@ -94,7 +92,7 @@ bool MakeDirectory(const char* dir, bool recursive) {
   if (fs::is_directory(status))
     return true;
   if (fs::is_regular_file(status)) {
-    gLastMessage = "Path exists but it is a file not a directory";
+    warnCreation("Path exists but it is a file not a directory");
     return false;
   }
   if (status.type() == fs::status_error) {
@@ -106,7 +104,7 @@ bool MakeDirectory(const char* dir, bool recursive) {
   bool created = false;
   bool explained = false; // a text more useful than the error code is already stored
   if (path.empty()) {
-    gLastMessage = "Directory was empty";
+    warnCreation("Directory was empty");
     explained = true;
   } else {
     try {
@@ -123,7 +121,7 @@ bool MakeDirectory(const char* dir, bool recursive) {
   if (fs::is_directory(fs::status(path.string(), again)))
     return true; // made in the meantime by someone else
   if (!explained)
-    gLastMessage = errorCodeText(ec);
+    warnCreation(errorCodeText(ec));
   return false;
 }
 
@@ -142,16 +140,12 @@ bool CopyFile(const Path& from, const Path& to) {
                              to.string(), reason));
     return false;
   };
-  // Overwriting truncates the target before a byte is read: a target that is the source under
-  // another name (a "./" spelling, a hard or symbolic link) would be emptied.
-  boost::system::error_code ec;
-  if (fs::equivalent(from.string(), to.string(), ec) && !ec)
+  const platform::CopyOutcome outcome = platform::copyFileReplacing(from.c_str(), to.c_str());
+  if (outcome.sameFile)
     return failed("Source and destination are the same file: " + to.string());
-  try {
-    fs::copy_file(from.string(), to.string(), fs::copy_options::overwrite_existing);
-  } catch (const fs::filesystem_error& e) {
-    return failed(e.what());
-  }
+  if (!outcome.copied)
+    return failed(fmt::format("Could not {}: {}: \"{}\", \"{}\"", outcome.failedStep,
+                              std::strerror(outcome.error), from.string(), to.string()));
   return true;
 }
 
@@ -162,18 +156,12 @@ namespace {
 bool copyDirectoryLink(const fs::path& link, const fs::path& target) {
   boost::system::error_code ec;
   const fs::path pointsTo = fs::read_symlink(link, ec);
-  if (!ec) {
-    boost::system::error_code absent; // a target that is not there yet is the common case
-    const fs::file_status existing = fs::symlink_status(target, absent);
-    if (fs::is_symlink(existing) || fs::is_regular_file(existing))
-      fs::remove(target, ec);
-  }
-  if (!ec)
-    fs::create_symlink(pointsTo, target, ec);
-  if (!ec)
+  const int error =
+      ec ? ec.value() : platform::replaceWithSymlink(pointsTo.c_str(), target.c_str());
+  if (error == 0)
     return true;
   fail(fmt::format("Error copying link <{}> to <{}>. Message: {}", link.string(), target.string(),
-                   ec.message()));
+                   std::strerror(error)));
   return false;
 }
 

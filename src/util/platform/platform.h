@@ -36,6 +36,32 @@ bool redirectStdoutTo(FILE* file);
 bool restoreStdout(int savedDescriptor);
 void closeDescriptor(int descriptor);
 
+// The outcome of copyFileReplacing: copied, refused because the target is the source, or the
+// step that failed (a short phrase) with the system's error number.
+struct CopyOutcome {
+  bool copied = false;
+  bool sameFile = false;
+  const char* failedStep = "";
+  int error = 0;
+};
+
+// Copies the regular file `from` to `to`, replacing `to` whole or not at all. A symbolic link
+// at `to` is followed; the file it leads to is replaced and the link stays. The copy is written
+// to a new temporary file in the target's directory, synced and closed, then renamed over the
+// target; on any failure the temporary is removed and the old target is as it was. A target
+// that is the source (same device and inode) is refused before anything is written.
+CopyOutcome copyFileReplacing(const char* from, const char* to);
+
+// Makes `target` a symbolic link holding `linkText`, replacing a link or file there whole (a
+// link made under a temporary name, renamed over it). A directory in the way is left alone and
+// refused with EEXIST. 0 on success, else the system's error number.
+int replaceWithSymlink(const char* linkText, const char* target);
+
+// Whether the caller may create and change files in the directory (or write the file) at
+// `path`, as the kernel decides it: permission bits for the effective user, a read-only
+// mount, an immutable attribute.
+bool writableByCaller(const char* path, bool directory);
+
 // The operating system's numbers of this process and of the calling thread.
 std::uint64_t processId();
 std::uint64_t currentThreadId();
