@@ -2,48 +2,168 @@
 #define LOOM_TESTS_HOSTILE_FS_H
 
 // File systems as users have them: a second device, a full disk, a read-only mount, a tree
-// mounted inside itself, and system calls that fail. The program that includes this exports the
-// system calls below (ENABLE_EXPORTS), so the library's calls reach them first; they pass
-// through unless a fault is planted.
+// mounted inside itself, and system calls that fail. Included by one source of a test program,
+// which exports its symbols (ENABLE_EXPORTS): the library's system calls below then reach the
+// definitions here first, which pass through unless a fault is planted.
 #include "temp_dir.h"
-#include <string>
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <sched.h>
+#include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <vector>
 
 namespace faults {
 
 enum Call { Open, Read, Write, CopyRange, Fchmod, Fsync, Close, Rename, CallKinds };
-extern const char* const kCallNames[CallKinds];
+const char* const kCallNames[CallKinds] = {"open",   "read",  "write", "copy_file_range",
+                                           "fchmod", "fsync", "close", "rename"};
+std::atomic<bool> gArmed{false};
+std::atomic<int> gCounts[CallKinds];
+struct Plan {
+  Call call;
+  int at, error; // call number `at` (from 0) of kind `call` fails with `error`, or, with
+  long shortTo;  // error 0, moves at most `shortTo` bytes
+} gPlan;
 
-// From now on, count the calls of each kind; the call number `at` (from 0) of kind `call`
-// fails with `error`, or, with error 0, moves at most `shortTo` bytes. `call` = CallKinds
-// plants nothing (a counting run).
-void plant(Call call, int at, int error, long shortTo = 0);
-int calls(Call call);
-void disarm();
+// From now on, counts the calls of each kind and applies `plan` (call CallKinds: none).
+void plant(const Plan& plan) {
+  gArmed = false;
+  for (auto& count : gCounts)
+    count = 0;
+  gPlan = plan;
+  gArmed = true;
+}
+void disarm() {
+  gArmed = false;
+}
+
+// True when this call is to fail (errno set); a short transfer only lowers `length`.
+bool planned(Call call, std::size_t* length = nullptr) {
+  if (!gArmed || gCounts[call]++ != gPlan.at || call != gPlan.call)
+    return false;
+  if (gPlan.error == 0 && length != nullptr)
+    *length = std::min(*length, static_cast<std::size_t>(gPlan.shortTo));
+  errno = gPlan.error;
+  return gPlan.error != 0;
+}
+
+template <typename F> F next(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
 
 } // namespace faults
 
-// Mounts made here live in a mount namespace of the test's own, unmounted at the end of the
-// test (and gone with the process if it dies first). They need root; a test asks
-// mountsAvailable() and skips, saying what it did not check, when they are not.
+extern "C" {
+int open(const char* path, int flags, ...) {
+  static const auto real = faults::next<int (*)(const char*, int, ...)>("open");
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
+  va_end(args);
+  return faults::planned(faults::Open) ? -1 : real(path, flags, mode);
+}
+ssize_t read(int fd, void* buffer, size_t length) {
+  static const auto real = faults::next<ssize_t (*)(int, void*, size_t)>("read");
+  return faults::planned(faults::Read, &length) ? -1 : real(fd, buffer, length);
+}
+ssize_t write(int fd, const void* buffer, size_t length) {
+  static const auto real = faults::next<ssize_t (*)(int, const void*, size_t)>("write");
+  return faults::planned(faults::Write, &length) ? -1 : real(fd, buffer, length);
+}
+ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset, size_t length,
+                        unsigned int flags) {
+  static const auto real =
+      faults::next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
+  return faults::planned(faults::CopyRange, &length)
+             ? -1
+             : real(in, inOffset, out, outOffset, length, flags);
+}
+int fchmod(int fd, mode_t mode) {
+  static const auto real = faults::next<int (*)(int, mode_t)>("fchmod");
+  return faults::planned(faults::Fchmod) ? -1 : real(fd, mode);
+}
+int fsync(int fd) {
+  static const auto real = faults::next<int (*)(int)>("fsync");
+  return faults::planned(faults::Fsync) ? -1 : real(fd);
+}
+int close(int fd) { // as in the kernel, the descriptor is gone even when close fails
+  static const auto real = faults::next<int (*)(int)>("close");
+  const int result = real(fd);
+  return faults::planned(faults::Close) ? -1 : result;
+}
+int rename(const char* from, const char* to) {
+  static const auto real = faults::next<int (*)(const char*, const char*)>("rename");
+  return faults::planned(faults::Rename) ? -1 : real(from, to);
+}
+}
+
+// Mounts live in a mount namespace of the test's own, unmounted at its end (and gone with the
+// process if it dies first). They need root: a test asks mountsAvailable() and skips, saying
+// what it did not check, when they are not.
 class HostileFsTest : public TempDirTest {
 protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    TempDirTest::SetUp();
+    mMounts = geteuid() == 0 && unshare(CLONE_NEWNS) == 0 &&
+              mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) == 0;
+  }
+  void TearDown() override {
+    faults::disarm();
+    for (auto it = mMounted.rbegin(); it != mMounted.rend(); ++it)
+      umount2(it->c_str(), MNT_DETACH);
+    TempDirTest::TearDown();
+  }
   bool mountsAvailable() const { return mMounts; }
-  // A tmpfs of `size` ("256k") at `name`, or a bind of `source` at `name`; the mount point.
-  std::string mountTmpfs(const std::string& name, const char* size = "4m");
-  std::string bindMount(const std::string& source, const std::string& name, bool readOnly);
+  // A tmpfs of `size` at `name`, or `source` bound at `name`; the mount point.
+  std::string mountTmpfs(const std::string& name, const char* size = "4m") {
+    return mountAt(name, "tmpfs", "tmpfs", MS_NODEV, (std::string("size=") + size).c_str());
+  }
+  std::string bindMount(const std::string& source, const std::string& name, bool readOnly) {
+    mountAt(name, source.c_str(), "none", MS_BIND, nullptr); // the type is not read
+    if (readOnly)
+      mountAt(name, "none", "none", MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr);
+    return at(name);
+  }
 
 private:
+  std::string mountAt(const std::string& name, const char* source, const char* type,
+                      unsigned long flags, const char* options) {
+    boost::filesystem::create_directories(at(name));
+    EXPECT_EQ(mount(source, at(name).c_str(), type, flags, options), 0) << name;
+    if (mMounted.empty() || mMounted.back() != at(name))
+      mMounted.push_back(at(name));
+    return at(name);
+  }
   bool mMounts = false;
   std::vector<std::string> mMounted;
 };
 
-// The whole content of a file, and a file of `size` bytes of text that differs at each seed.
-std::string contentOf(const std::string& path);
-void writeFile(const std::string& path, std::size_t size, unsigned seed);
-// The names in a directory, sorted.
-std::vector<std::string> namesIn(const std::string& directory);
+std::string contentOf(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+// `size` letters that differ with the seed.
+void writeFile(const std::string& path, std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string text(size, '\0');
+  for (char& c : text)
+    c = static_cast<char>('a' + random() % 26);
+  std::ofstream(path, std::ios::binary) << text;
+}
+std::vector<std::string> namesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : boost::filesystem::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 #endif
