@@ -20,6 +20,10 @@ TEST(AssertDefaultReport, ChoosesFormatByPresentArguments) {
       {nullptr, "/b/p4", 4000000000u, longName.c_str(), nullptr,
        "'(null)' [" + std::string(999, 'n') + " at /b/p4:4000000000] "},
       {"c", nullptr, 1, nullptr, nullptr, "'c' [ at (null):1] "}, // "(null)" cut at its "("
+      // A library header as the caller's compiler found it, and a header of the caller's own.
+      {"w", "/opt/x/include/loom/util/amath.h", 96, "f", nullptr,
+       "'w' [f at src/util/amath.h:96] "},
+      {"w", "/home/b/util/amath.h", 7, "f", nullptr, "'w' [f at /home/b/util/amath.h:7] "},
   };
   for (const auto& [condition, file, line, function, message, text] : rows)
     EXPECT_EXIT(aster_assert_handler(condition, file, line, function, message), ExitedWithCode(100),

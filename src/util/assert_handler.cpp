@@ -27,6 +27,24 @@ const char* shownFile(const char* file) {
   return file;
 }
 
+// A check in the inline code of the library's headers is compiled in the caller's build, where
+// __FILE__ is the header's path on that machine (an installed include tree, a source tree). It
+// is named as the library's own sources are, "src/util/<name>.h"; other files are kept.
+std::string sourceName(const char* file) {
+  const std::string path = file;
+  const std::size_t at = path.rfind("util/");
+  if (at == std::string::npos || path.find('/', at + 5) != std::string::npos || path.size() < 2 ||
+      path.compare(path.size() - 2, 2, ".h") != 0)
+    return path;
+  // The include root the caller's compiler used: none, our source tree, or an installed tree.
+  const std::string root = "/" + path.substr(0, at);
+  for (const std::string ours : {"/src/", "/include/loom/"})
+    if (root.size() >= ours.size() &&
+        root.compare(root.size() - ours.size(), ours.size(), ours) == 0)
+      return "src/" + path.substr(at);
+  return at == 0 ? "src/" + path : path;
+}
+
 // The qualified function name out of a compiler signature: what stands before the first
 // "(" and after the last blank before it. Only the first 999 characters are considered.
 std::string shownFunction(const char* function) {
@@ -57,8 +75,9 @@ std::string defaultReport(const char* condition, const char* file, unsigned int 
 
 void aster_assert_handler(const char* condition, const char* file, unsigned int line,
                           const char* function, const char* message) {
+  const std::string source = sourceName(orNull(file));
   if (gHandler) {
-    gHandler(condition, file, line, function, message);
+    gHandler(condition, file != nullptr ? source.c_str() : nullptr, line, function, message);
     std::exit(100);
   }
   // Stop right at the failing check, with nothing written, for a debugger or a crash dump.
@@ -67,7 +86,7 @@ void aster_assert_handler(const char* condition, const char* file, unsigned int 
   // File and function always come from a check site; a caller passing null gets "(null)"
   // rather than a crash inside the report.
   const std::string report =
-      defaultReport(condition, orNull(file), line, orNull(function), message);
+      defaultReport(condition, source.c_str(), line, orNull(function), message);
   MessageHandlerRegister::errors.ReceiveMessage(report.c_str());
   std::exit(100);
 }

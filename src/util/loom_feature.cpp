@@ -13,6 +13,7 @@ namespace {
 struct Registration {
   LoomFeatureType type;
   std::string defaultText;
+  bool defaultNoted = false;
 };
 using RegisterTable = std::map<std::string, Registration, std::less<>>;
 
@@ -26,19 +27,23 @@ RegisterTable& registerTable() {
 } // namespace
 
 bool LoomFeatureRegister::add(const char* name, LoomFeatureType type) {
-  return add(name, type, std::string());
-}
-
-bool LoomFeatureRegister::add(const char* name, LoomFeatureType type,
-                              const std::string& defaultText) {
   LOOM_ASSERT_MSG(name != nullptr, "A feature needs a name");
   RegisterTable& table = registerTable();
   const auto it = table.find(std::string_view(name));
   if (it == table.end()) {
-    table.emplace(name, Registration{type, defaultText});
+    table.emplace(name, Registration{type, std::string()});
     return true;
   }
   return it->second.type == type;
+}
+
+void LoomFeatureRegister::noteDefault(const char* name, const std::string& defaultText) {
+  RegisterTable& table = registerTable();
+  const auto it = table.find(std::string_view(name));
+  if (it != table.end() && !it->second.defaultNoted) {
+    it->second.defaultText = defaultText;
+    it->second.defaultNoted = true;
+  }
 }
 
 LoomFeatureType LoomFeatureRegister::lookup(const char* name) {

@@ -67,19 +67,19 @@ public:
   static std::string toText(const std::unordered_map<std::string, std::string>& value);
 
 protected:
-  // False only when the key is registered already with another type; the key is copied. The
-  // first registration's default (as text) is the one listed.
+  // False only when the key is registered already with another type; the key is copied.
   static bool add(const char* name, LoomFeatureType type);
-  static bool add(const char* name, LoomFeatureType type, const std::string& defaultText);
+  // The default listed for a registered key: the first one noted is kept.
+  static void noteDefault(const char* name, const std::string& defaultText);
 
   template <typename T> friend struct LoomFeature;
 };
 
 template <typename T> struct LoomFeature {
   LoomFeature(const char* name, const T& defaultValue) : mName(name), mDefault(defaultValue) {
-    LOOM_ASSERT_MSG(LoomFeatureRegister::add(mName, LoomFeatureTypeName<T>::mType,
-                                             LoomFeatureRegister::toText(defaultValue)),
+    LOOM_ASSERT_MSG(LoomFeatureRegister::add(mName, LoomFeatureTypeName<T>::mType),
                     "Feature already exists with a different type!");
+    LoomFeatureRegister::noteDefault(mName, LoomFeatureRegister::toText(defaultValue));
   }
 
   const char* mName; // a string literal
