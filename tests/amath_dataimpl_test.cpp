@@ -90,7 +90,10 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
   };
   const char *division = "Division by zero in fixed-point simulation.",
              *noFormat = "A width code of 0 describes no format.",
-             *notFloat = "'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'";
+             *notFloat = "'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'",
+             *otherPort = "Float port format differs from the value's format.";
+  VarFloatType sixNine{"six-nine", 6, 9, true}, doubleLike{"double-like", 11, 52, true};
+  VarFloatRef w{&doubleLike, alloc};
   const std::pair<std::function<void()>, const char*> rows[] = {
       {[&] { FixedRef(&SysDoubleType::builtIn, alloc); }, "'vType->getImpl() == TR_MPZ'"},
       {[&] { SingleRef(&single, alloc); }, "'vType->getImpl() == TR_SP'"}, // MPFR-backed
@@ -112,7 +115,14 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
       {[&] { v.restrictRegular(0, 1, false); }, "Exponent width must be at least 1."},
       {[&] { pack(31, 10); }, "Unsupported float format for bit packing."},
       {[&] { pack(5, 10); }, "Float value is wider than the port format."},
-      {[&] { VarFloatPackerDefault::instance.unpackBits(x, &ports[0]); }, notFloat}};
+      {[&] { VarFloatPackerDefault::instance.unpackBits(x, &ports[0]); }, notFloat},
+      {[] { FixedRef::Array2D(&SysDoubleType::builtIn, 1, 1); }, "'vType->getImpl() == TR_MPZ'"},
+      {[] { DoubleRef::Array2D(&SysSingleType::builtIn, 1, 1); }, "'vType->getImpl() == TR_DP'"},
+      {[] { SingleRef::Array2D(&WideFixedType::legacy, 1, 1); }, "'vType->getImpl() == TR_SP'"},
+      // The single (and double) packer writes and reads only ports of its own format.
+      {[&] { ports[0].setVarType(&sixNine), v.bindIO(ports[0]), v.write(); }, otherPort},
+      {[&] { ports[0].setVarType(&sixNine), v.bindIO(ports[0]), v.read(); }, otherPort},
+      {[&] { ports[0].setVarType(&single), w.bindIO(ports[0]), w.write(); }, otherPort}};
   mpfr_set_ui(x, 1, MPFR_RNDN);
   for (const auto& [statement, text] : rows)
     EXPECT_EXIT(statement(), ExitedWithCode(100), ::testing::HasSubstr(text + std::string(" [")))
@@ -123,6 +133,34 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
   EXPECT_EQ(mpz_get_ui(out), 0x3E00u);
   mpz_clear(out);
   mpfr_clear(x);
+}
+
+// With flushing on, a value just below the normal range (2^-126 - 2^-150 in (8,23), which
+// narrowing to float would round up to 2^-126) packs as a signed zero with every packer; with
+// flushing off it rounds to the smallest normal.
+TEST_F(Refs, NativeFormatsFlushBelowTheNormalRange) {
+  VarFloatType doubleLike{"double-like", 11, 52, true};
+  VarFloatRef w{&doubleLike, alloc};
+  ports[0].setVarType(&single);
+  ports[1].setVarType(&doubleLike);
+  v.bindIO(ports[0]);
+  w.bindIO(ports[1]);
+  const std::uint64_t signs[] = {1ull << 31, 1ull << 63}, normals[] = {0x00800000, 1ull << 52};
+  VarFloatRef* refs[] = {&v, &w};
+  for (int format = 0; format < 2; ++format)
+    for (bool negative : {false, true})
+      for (bool flush : {true, false}) {
+        mpfr_ptr x = refs[format]->getRef().mValue;
+        mpfr_set_ui_2exp(x, 1, format == 0 ? -126 : -1022, MPFR_RNDN);
+        mpfr_nextbelow(x);
+        mpfr_setsign(x, x, negative, MPFR_RNDN);
+        VarFloatPacker::flushSubnormalsToZero(flush);
+        refs[format]->write();
+        EXPECT_EQ(mpz_get_ui(ports[format].mData),
+                  (negative ? signs[format] : 0) | (flush ? 0 : normals[format]))
+            << format << negative << flush;
+      }
+  VarFloatPacker::flushSubnormalsToZero(true);
 }
 
 TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """check_readme_snippets.py README.md EXAMPLES_DIR: every code block of README.md introduced by
 "<!-- snippet: NAME -->" is exactly the file NAME of the examples directory (so the snippets are
-programs that build and run), and every test the "Errors" table names exists."""
+programs that build and run), every program of the examples directory is named, and every test
+the "Errors" table names exists."""
 import os
 import re
 import sys
@@ -14,6 +15,8 @@ def main(readme, examples):
     for name, body in blocks:
         if body != open(os.path.join(examples, name), encoding="utf-8").read():
             bad.append(f"README snippet {name} differs from examples/{name}")
+    bad += [f"README never mentions examples/{f}" for f in sorted(os.listdir(examples))
+            if f.endswith(".cpp") and f"examples/{f}" not in text]
     errors = text.split("## Errors", 1)[1].split("\n# ", 1)[0]
     sources = ""
     for root, _, files in os.walk(os.path.join(os.path.dirname(os.path.abspath(readme)), "tests")):

@@ -473,20 +473,48 @@ void VarFloatPackerDefault::unpackBits(mpfr_t x, int wE, int wF, const mpz_t& in
     mpfr_neg(x, x, MPFR_RNDN);
 }
 
+namespace {
+
+// The single and double packers follow the reference's format; a port of another format would
+// receive (or give) a pattern of the wrong layout.
+void checkNativePort(const WideTypedFormat* port, int wE, int wF) {
+  const VarFloatType& format = portFormat(port);
+  LOOM_ASSERT_MSG(format.getWE() == wE && format.getWF() == wF,
+                  "Float port format differs from the value's format.");
+}
+
+// Whether x lies below the normal range of a format whose smallest normal has the MPFR
+// exponent `minExponent`. Tested on x itself, as the default packer does: narrowing to the
+// native type first may round such a value up to the smallest normal.
+bool belowNormalRange(mpfr_srcptr x, mpfr_exp_t minExponent) {
+  return mpfr_regular_p(x) && mpfr_get_exp(x) < minExponent;
+}
+
+} // namespace
+
 void VFPackerSingle::packBits(mpfr_t x, WideTypedFormat* port) {
-  const float f = static_cast<float>(mpfr_get_d(x, MPFR_RNDN));
+  checkNativePort(port, 8, 23);
+  const bool flush = subnormalsToZero && belowNormalRange(x, -125); // 2^-126 is 0.1b * 2^-125
+  const float f = flush ? std::copysign(0.0f, mpfr_signbit(x) ? -1.0f : 1.0f)
+                        : static_cast<float>(mpfr_get_d(x, MPFR_RNDN));
   IEEE_Single(f).Set(*port);
 }
 
 void VFPackerSingle::unpackBits(mpfr_t x, WideTypedFormat* port) {
+  checkNativePort(port, 8, 23);
   mpfr_set_d(x, static_cast<double>(IEEE_Single(*port).mValue), MPFR_RNDN);
 }
 
 void VFPackerDouble::packBits(mpfr_t x, WideTypedFormat* port) {
-  IEEE_Double(mpfr_get_d(x, MPFR_RNDN)).Set(*port);
+  checkNativePort(port, 11, 52);
+  const bool flush = subnormalsToZero && belowNormalRange(x, -1021); // 2^-1022
+  const double d =
+      flush ? std::copysign(0.0, mpfr_signbit(x) ? -1.0 : 1.0) : mpfr_get_d(x, MPFR_RNDN);
+  IEEE_Double(d).Set(*port);
 }
 
 void VFPackerDouble::unpackBits(mpfr_t x, WideTypedFormat* port) {
+  checkNativePort(port, 11, 52);
   mpfr_set_d(x, IEEE_Double(*port).mValue, MPFR_RNDN);
 }
 

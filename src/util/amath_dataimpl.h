@@ -67,8 +67,9 @@ template <typename Ref, typename Element> class RefArray2D;
 template <typename Ref, typename Element> class RefVector;
 } // namespace detail
 
-// A fixed-point variable held as a GMP integer: the value scaled by its binary point. Every
-// member is a thin inline call into GMP on the storage `value` points at.
+// A fixed-point variable held as a GMP integer: the value scaled by its binary point. Members
+// work on the storage `value` points at: inline on values of up to two limbs, through GMP on
+// wider ones.
 class LOOM_UTIL_API FixedRef : public VariableRef {
 public:
   FixedRef(VarType* vType, util::TempVarAllocator& alloc);
