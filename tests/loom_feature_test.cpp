@@ -1,6 +1,9 @@
 #include "run_command.h"
+#include "util/feature_store.h"
 #include "util/loom_feature.h"
+#include <fstream>
 #include <gmock/gmock.h>
+#include <regex>
 
 using namespace ::testing;
 
@@ -32,4 +35,39 @@ TEST(FeatureRegister, HostGlobalClashEndsStaticInitialisation) {
               AllOf(StartsWith("100 Error: Compiler Internal Restriction: "),
                     HasSubstr("Feature already exists with a different type!")));
   EXPECT_EQ(runCommand(FEATURE_SAME_TYPE_HELPER).text(), "0 main reached\n");
+}
+
+// The README's table of the library's features, written from their documentation: each key is
+// registered with its type and listed with its default.
+TEST(FeatureTable, EveryDocumentedKeyHasItsTypeAndDefault) {
+  const std::map<std::string, LoomFeatureType> types = {{"bool", LFT_BOOL},
+                                                        {"int", LFT_INT},
+                                                        {"double", LFT_DOUBLE},
+                                                        {"text", LFT_STRING},
+                                                        {"list", LFT_STRING_LIST}};
+  std::map<std::string, util::FeatureInfo> listed;
+  for (const util::FeatureInfo& feature : util::ListFeatures())
+    listed[feature.key] = feature;
+  const std::regex row(R"re(\| [^|]+ \| "(\w+)" \| (\w+) \| (.*) \|)re");
+  std::ifstream readme(LOOM_README);
+  int rows = 0;
+  bool inTable = false;
+  for (std::string line; std::getline(readme, line);) {
+    std::smatch cells;
+    if (line.rfind("### ", 0) == 0)
+      inTable = line == "### Feature constants";
+    if (!inTable || !std::regex_match(line, cells, row))
+      continue;
+    ++rows;
+    const auto it = listed.find(cells[1]);
+    ASSERT_NE(it, listed.end()) << cells[1];
+    EXPECT_EQ(LoomFeatureRegister::lookup(cells[1].str().c_str()),
+              cells[1] == "enableAbbreviationLog" || cells[1] == "ProfilingLogFlushRegions"
+                  ? LFT_UNDEFINED
+                  : types.at(cells[2]))
+        << cells[1];
+    EXPECT_EQ(it->second.type, types.at(cells[2])) << cells[1];
+    EXPECT_EQ(it->second.defaultValue, cells[3] == "(empty)" ? "" : cells[3].str()) << cells[1];
+  }
+  EXPECT_EQ(rows, 88); // the 86 constants and the two keys read by name
 }

@@ -144,6 +144,18 @@ TEST_F(Profiling, ReportsGoToTheLogDirectoryOrAreReported) {
   EXPECT_THAT(sink.log, StartsWith("PROFILING_LOG_NOT_WRITTEN blocker/loomprofiler_r2_"));
 }
 
+// Periodic reports come once more whole seconds than "ProfilingLogOutputFrequency" have passed
+// since the last (the first stage's end starts the count); stages of no time show 0.000%.
+TEST_F(Profiling, PeriodicReportsWaitTheirIntervalAndZeroTimesHaveNoShare) {
+  play("ProfilingLogOutputFrequency=1 #p A@500 -@500 A@600 -@2499");
+  EXPECT_EQ(files("loomprofiler_p_").size(), 0u); // 1.999 s is one whole second
+  play("A@2500 -@2500");
+  EXPECT_EQ(files("loomprofiler_p_").size(), 1u);
+  play("#z Z@3000 -@3000");
+  currentLogger().writeReports("now");
+  EXPECT_THAT(files("loomprofiler_z_"), Contains(HasSubstr("\n| 0.000%   |")));
+}
+
 TEST_F(Profiling, EveryEnabledLoggerReportsOnceAtExitWithOneTrace) {
   ASSERT_EQ(runCommand(PROFILING_HELPER).text(), "0 ");
   EXPECT_EQ(files("loomprofiler__").size(), 2u); // one per thread's logger
