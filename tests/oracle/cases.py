@@ -232,15 +232,18 @@ class Fmt:
             1 << self.w_f)
 
 def native(f, x, flush):
-    """The single or double packer: to the nearest double (then float); flushed subnormals to
-    signed zero, single NaNs unsigned."""
+    """The single or double packer: with flushing on, a value below the normal range is a signed
+    zero (whatever narrowing would round it to); else to the nearest double, then float; single
+    NaNs unsigned."""
     if gmpy2.is_nan(x):
         return "7fc00000" if f.w_e == 8 else "nan*"  # the double's sign is the platform's
-    bits = np.array([Fmt(11, 52).encode(mpfr(x, f.p), 0)], np.uint64)
+    r = mpfr(x, f.p)
+    if flush and gmpy2.is_regular(r) and abs(r) < times2(1, 1 - f.bias):
+        return f"{f.sign if gmpy2.is_signed(r) else 0:x}"
+    bits = np.array([Fmt(11, 52).encode(r, 0)], np.uint64)
     with np.errstate(over="ignore"):
         bits = int((bits.view(float).astype(np.float32).view(np.uint32) if f.w_e == 8 else bits)[0])
-    subnormal = bits >> f.w_f & f.top == 0 and bits & ((1 << f.w_f) - 1)
-    return f"{bits & f.sign if flush and subnormal else bits:x}"
+    return f"{bits:x}"
 
 def values(rng, f, count, extreme=False):
     """Values across and beyond the range (with extreme, to the ends of MPFR's), with ties and
