@@ -75,6 +75,8 @@ protected:
       db{&SysDoubleType::builtIn, alloc};
   SingleRef s{&SysSingleType::builtIn, alloc}, sa{&SysSingleType::builtIn, alloc};
   VarFloatRef v{&single, alloc}, va{&single, alloc};
+  VarFloatType doubleLike{"double-like", 11, 52, true};
+  VarFloatRef w{&doubleLike, alloc};
 };
 
 // Every restriction of the references: the statement and its report's message (or condition).
@@ -92,8 +94,7 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
              *noFormat = "A width code of 0 describes no format.",
              *notFloat = "'tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR'",
              *otherPort = "Float port format differs from the value's format.";
-  VarFloatType sixNine{"six-nine", 6, 9, true}, doubleLike{"double-like", 11, 52, true};
-  VarFloatRef w{&doubleLike, alloc};
+  VarFloatType sixNine{"six-nine", 6, 9, true};
   const std::pair<std::function<void()>, const char*> rows[] = {
       {[&] { FixedRef(&SysDoubleType::builtIn, alloc); }, "'vType->getImpl() == TR_MPZ'"},
       {[&] { SingleRef(&single, alloc); }, "'vType->getImpl() == TR_SP'"}, // MPFR-backed
@@ -139,26 +140,19 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
 // narrowing to float would round up to 2^-126) packs as a signed zero with every packer; with
 // flushing off it rounds to the smallest normal.
 TEST_F(Refs, NativeFormatsFlushBelowTheNormalRange) {
-  VarFloatType doubleLike{"double-like", 11, 52, true};
-  VarFloatRef w{&doubleLike, alloc};
-  ports[0].setVarType(&single);
-  ports[1].setVarType(&doubleLike);
-  v.bindIO(ports[0]);
-  w.bindIO(ports[1]);
-  const std::uint64_t signs[] = {1ull << 31, 1ull << 63}, normals[] = {0x00800000, 1ull << 52};
-  VarFloatRef* refs[] = {&v, &w};
-  for (int format = 0; format < 2; ++format)
+  const std::tuple<VarFloatRef*, VarType*, int, std::uint64_t> formats[] = {
+      {&v, &single, -126, 0x00800000}, {&w, &doubleLike, -1022, 1ull << 52}}; // smallest normal
+  for (const auto& [ref, type, minimum, normal] : formats)
     for (bool negative : {false, true})
       for (bool flush : {true, false}) {
-        mpfr_ptr x = refs[format]->getRef().mValue;
-        mpfr_set_ui_2exp(x, 1, format == 0 ? -126 : -1022, MPFR_RNDN);
-        mpfr_nextbelow(x);
-        mpfr_setsign(x, x, negative, MPFR_RNDN);
+        ports[0].setVarType(type);
+        ref->bindIO(ports[0]);
+        mpfr_set_si_2exp(ref->getRef().mValue, negative ? -1 : 1, minimum, MPFR_RNDN);
+        negative ? mpfr_nextabove(ref->getRef().mValue) : mpfr_nextbelow(ref->getRef().mValue);
         VarFloatPacker::flushSubnormalsToZero(flush);
-        refs[format]->write();
-        EXPECT_EQ(mpz_get_ui(ports[format].mData),
-                  (negative ? signs[format] : 0) | (flush ? 0 : normals[format]))
-            << format << negative << flush;
+        ref->write();
+        const std::uint64_t sign = negative ? 1ull << (minimum == -126 ? 31 : 63) : 0;
+        EXPECT_EQ(mpz_get_ui(ports[0].mData), sign | (flush ? 0 : normal)) << minimum << negative;
       }
   VarFloatPacker::flushSubnormalsToZero(true);
 }

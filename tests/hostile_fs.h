@@ -1,38 +1,36 @@
 #ifndef LOOM_TESTS_HOSTILE_FS_H
 #define LOOM_TESTS_HOSTILE_FS_H
 
-// File systems as users have them: a second device, a full disk, a read-only mount, a tree
-// mounted inside itself, and system calls that fail. Included by one source of a test program,
-// which exports its symbols (ENABLE_EXPORTS): the library's system calls below then reach the
-// definitions here first, which pass through unless a fault is planted.
+// File systems as users have them: a second device, a full disk, read-only and nested mounts,
+// and failing system calls. For one source of a test program that exports its symbols
+// (ENABLE_EXPORTS), so the library's calls below reach these first; they pass through unless
+// a fault is planted.
 #include "temp_dir.h"
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <fstream>
 #include <random>
 #include <sched.h>
-#include <sstream>
 #include <sys/mount.h>
 #include <unistd.h>
-#include <vector>
 
 namespace faults {
 
 enum Call { Open, Read, Write, CopyRange, Fchmod, Fsync, Close, Rename, CallKinds };
-const char* const kCallNames[CallKinds] = {"open",   "read",  "write", "copy_file_range",
-                                           "fchmod", "fsync", "close", "rename"};
-std::atomic<bool> gArmed{false};
-std::atomic<int> gCounts[CallKinds];
+const char* const kCallNames[] = {"open",   "read",  "write", "copy_file_range",
+                                  "fchmod", "fsync", "close", "rename"};
+// Call number `at` (from 0) of kind `call` fails with `error`; with error 0 it moves at most
+// `shortTo` bytes. `call` CallKinds plants nothing: the run only counts the calls.
 struct Plan {
   Call call;
-  int at, error; // call number `at` (from 0) of kind `call` fails with `error`, or, with
-  long shortTo;  // error 0, moves at most `shortTo` bytes
+  int at, error;
+  long shortTo;
 } gPlan;
+std::atomic<bool> gArmed{false};
+std::atomic<int> gCounts[CallKinds];
 
-// From now on, counts the calls of each kind and applies `plan` (call CallKinds: none).
 void plant(const Plan& plan) {
   gArmed = false;
   for (auto& count : gCounts)
@@ -54,15 +52,13 @@ bool planned(Call call, std::size_t* length = nullptr) {
   return gPlan.error != 0;
 }
 
-template <typename F> F next(const char* name) {
-  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
-
 } // namespace faults
 
+#define LOOM_REAL(name, type)                                                                      \
+  static const auto real = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
 extern "C" {
 int open(const char* path, int flags, ...) {
-  static const auto real = faults::next<int (*)(const char*, int, ...)>("open");
+  LOOM_REAL("open", int (*)(const char*, int, ...));
   va_list args;
   va_start(args, flags);
   const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
@@ -70,36 +66,34 @@ int open(const char* path, int flags, ...) {
   return faults::planned(faults::Open) ? -1 : real(path, flags, mode);
 }
 ssize_t read(int fd, void* buffer, size_t length) {
-  static const auto real = faults::next<ssize_t (*)(int, void*, size_t)>("read");
+  LOOM_REAL("read", ssize_t(*)(int, void*, size_t));
   return faults::planned(faults::Read, &length) ? -1 : real(fd, buffer, length);
 }
 ssize_t write(int fd, const void* buffer, size_t length) {
-  static const auto real = faults::next<ssize_t (*)(int, const void*, size_t)>("write");
+  LOOM_REAL("write", ssize_t(*)(int, const void*, size_t));
   return faults::planned(faults::Write, &length) ? -1 : real(fd, buffer, length);
 }
-ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset, size_t length,
+ssize_t copy_file_range(int in, off64_t* inAt, int out, off64_t* outAt, size_t length,
                         unsigned int flags) {
-  static const auto real =
-      faults::next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
-  return faults::planned(faults::CopyRange, &length)
-             ? -1
-             : real(in, inOffset, out, outOffset, length, flags);
+  LOOM_REAL("copy_file_range", ssize_t(*)(int, off64_t*, int, off64_t*, size_t, unsigned));
+  return faults::planned(faults::CopyRange, &length) ? -1
+                                                     : real(in, inAt, out, outAt, length, flags);
 }
 int fchmod(int fd, mode_t mode) {
-  static const auto real = faults::next<int (*)(int, mode_t)>("fchmod");
+  LOOM_REAL("fchmod", int (*)(int, mode_t));
   return faults::planned(faults::Fchmod) ? -1 : real(fd, mode);
 }
 int fsync(int fd) {
-  static const auto real = faults::next<int (*)(int)>("fsync");
+  LOOM_REAL("fsync", int (*)(int));
   return faults::planned(faults::Fsync) ? -1 : real(fd);
 }
 int close(int fd) { // as in the kernel, the descriptor is gone even when close fails
-  static const auto real = faults::next<int (*)(int)>("close");
+  LOOM_REAL("close", int (*)(int));
   const int result = real(fd);
   return faults::planned(faults::Close) ? -1 : result;
 }
 int rename(const char* from, const char* to) {
-  static const auto real = faults::next<int (*)(const char*, const char*)>("rename");
+  LOOM_REAL("rename", int (*)(const char*, const char*));
   return faults::planned(faults::Rename) ? -1 : real(from, to);
 }
 }
@@ -121,15 +115,14 @@ protected:
     TempDirTest::TearDown();
   }
   bool mountsAvailable() const { return mMounts; }
-  // A tmpfs of `size` at `name`, or `source` bound at `name`; the mount point.
+  // A tmpfs of `size`, or `source` bound (read-only if asked), at `name`; the mount point.
   std::string mountTmpfs(const std::string& name, const char* size = "4m") {
     return mountAt(name, "tmpfs", "tmpfs", MS_NODEV, (std::string("size=") + size).c_str());
   }
   std::string bindMount(const std::string& source, const std::string& name, bool readOnly) {
     mountAt(name, source.c_str(), "none", MS_BIND, nullptr); // the type is not read
-    if (readOnly)
-      mountAt(name, "none", "none", MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr);
-    return at(name);
+    return readOnly ? mountAt(name, "none", "none", MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr)
+                    : at(name);
   }
 
 private:
@@ -137,28 +130,21 @@ private:
                       unsigned long flags, const char* options) {
     boost::filesystem::create_directories(at(name));
     EXPECT_EQ(mount(source, at(name).c_str(), type, flags, options), 0) << name;
-    if (mMounted.empty() || mMounted.back() != at(name))
-      mMounted.push_back(at(name));
+    mMounted.push_back(at(name)); // a remount is undone by the first unmount, the second fails
     return at(name);
   }
   bool mMounts = false;
   std::vector<std::string> mMounted;
 };
 
-std::string contentOf(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-// `size` letters that differ with the seed.
-void writeFile(const std::string& path, std::size_t size, unsigned seed) {
+void writeFile(const std::string& path, std::size_t size, unsigned seed) { // letters by seed
   std::mt19937 random(seed);
   std::string text(size, '\0');
   for (char& c : text)
     c = static_cast<char>('a' + random() % 26);
   std::ofstream(path, std::ios::binary) << text;
 }
-std::vector<std::string> namesIn(const std::string& directory) {
+std::vector<std::string> namesIn(const std::string& directory) { // sorted
   std::vector<std::string> names;
   for (const auto& entry : boost::filesystem::directory_iterator(directory))
     names.push_back(entry.path().filename().string());

@@ -2,16 +2,10 @@
 #include "util/feature_store.h"
 #include "util/log_file.h"
 #include "util/messages.h"
-#include <fstream>
 #include <gmock/gmock.h>
 
 using namespace ::testing;
 using Channel = MessageHandlerRegister;
-
-static std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 using LogFile = TempDirTest;
 using Redirection = TempDirTest;
@@ -44,7 +38,7 @@ TEST_F(LogFile, CopiesEveryChannelIntoTheFileAndStillToStandardError) {
   Channel::errors.ReceiveMessage("after\n");
   EXPECT_EQ(internal::GetCapturedStderr(),
             "host: a\nInfo: note\nhost: careful\nError: bad\nlogged\nError: after\n");
-  EXPECT_EQ(readFile("first.log") + "|" + readFile("run.log"),
+  EXPECT_EQ(contentOf("first.log") + "|" + contentOf("run.log"),
             "Warning: a\n|Info: note\nWarning: careful\nError: bad\nlogged\n");
   EXPECT_EQ(handlers(), before);
   Channel::warnings.RegisterHandler(standardWarnings);
@@ -56,7 +50,7 @@ TEST_F(LogFile, UnopenablePathEndsTheProcess) {
               StrEq("Error: Cannot open 'no/such/dir/x.log' for writing.\n"));
   EXPECT_EXIT((loom_open_log_file("crash.log"), aster_warning_printf("before\n"), LOOM_FAIL("x")),
               ExitedWithCode(100), HasSubstr("Restriction: x ["));
-  EXPECT_THAT(readFile("crash.log"), StartsWith("Warning: before\nError: Compiler")); // kept
+  EXPECT_THAT(contentOf("crash.log"), StartsWith("Warning: before\nError: Compiler")); // kept
 }
 
 TEST_F(Redirection, NestsAndIgnoresMissingDirectories) {
@@ -70,5 +64,5 @@ TEST_F(Redirection, NestsAndIgnoresMissingDirectories) {
     EXPECT_EQ(std::system("echo child"), 0);
   }
   EXPECT_EQ(target(), before);
-  EXPECT_EQ(readFile("redirected_output.txt") + readFile("inner.txt"), "printf\nchild\ni\n");
+  EXPECT_EQ(contentOf("redirected_output.txt") + contentOf("inner.txt"), "printf\nchild\ni\n");
 }

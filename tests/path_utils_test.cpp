@@ -2,6 +2,7 @@
 #include "util/path_utils.h"
 #include <array>
 #include <chrono>
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -56,14 +57,6 @@ protected:
     fs::permissions(at(name + ".d"), fs::owner_read | fs::owner_exe);
     return name + ".d";
   }
-  // A directory on the test's own disk and, where mounts are available, a tmpfs: another device.
-  std::vector<std::string> targetDirectories() {
-    fs::create_directory(at("local"));
-    std::vector<std::string> directories = {at("local")};
-    if (mountsAvailable())
-      directories.push_back(mountTmpfs("other"));
-    return directories;
-  }
 };
 
 TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
@@ -94,7 +87,7 @@ TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
   CreateAndValidateOutputDirectory("file/sub", nullptr, nullptr, 0, true); // no callbacks
 }
 
-TEST_F(FileOps, ValidationChecksWritabilityAndSpace) {
+TEST_F(FileOps, ValidationChecksWritabilityAsTheKernelDoesAndSpace) {
   const std::string ro = unwritable("ro");
   gAvailable = 0;
   EXPECT_TRUE(Path(".").hasSpaceAvailable(0));
@@ -106,6 +99,27 @@ TEST_F(FileOps, ValidationChecksWritabilityAndSpace) {
   gAvailable = 100 << 20; // just enough
   EXPECT_EQ(validate("."), "");
   gAvailable = -1;
+  // "Writable" is what the kernel allows the caller, not the owner's mode bits.
+  fs::create_directory(at("theirs")); // root's 0755 directory, seen by another user
+  if (geteuid() != 0)
+    fs::permissions(at("theirs"), fs::owner_read | fs::owner_exe);
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+          _exit(2);
+        _exit(validate("theirs") == "error IO_ERR_DIR_NOT_WRITABLE path=theirs\n" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: read-only mounts and immutable directories not checked";
+  fs::create_directory(at("mine"));
+  fs::permissions(at("mine"), fs::owner_read | fs::owner_exe);
+  EXPECT_EQ(validate("mine"), ""); // root writes there whatever the bits say
+  fs::create_directory(mountTmpfs("t", "200m") + "/fixed"); // room for the space check
+  const int fd = open(at("t/fixed").c_str(), O_RDONLY | O_DIRECTORY), flags = FS_IMMUTABLE_FL;
+  ASSERT_EQ(ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+  close(fd);
+  EXPECT_EQ(validate("t/fixed"), "error IO_ERR_DIR_NOT_WRITABLE path=t/fixed\n");
 }
 
 TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
@@ -215,14 +229,19 @@ TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
       ::testing::ExitedWithCode(0), "^$");
 }
 
-// A copy onto an existing target with one fault planted at a time (on the same disk the
-// in-kernel copy runs, on another the read/write loop): a failure at any system call is
-// reported and leaves the old target byte for byte, with no other name left behind; a signal,
-// a short transfer or a kernel that cannot copy between the two files is no failure.
+// A copy onto an existing target, on the same disk (the in-kernel copy) and onto another (the
+// read/write loop), first as it is, then with one fault planted at a time: a failure at any
+// system call is reported and leaves the old target byte for byte, with no other name left
+// behind; a signal, a short transfer or a kernel that cannot copy between the files is none.
 TEST_F(FileOps, EveryFailedCallIsReportedAndLeavesTheOldTarget) {
   writeFile("src", 150000, 1);
+  fs::permissions(at("src"), fs::owner_read | fs::owner_write | fs::group_read);
   const std::string copy = contentOf("src");
-  for (const std::string& directory : targetDirectories()) {
+  fs::create_directory(at("local"));
+  std::vector<std::string> directories = {at("local")}; // and, with mounts, another device
+  if (mountsAvailable())
+    directories.push_back(mountTmpfs("other"));
+  for (const std::string& directory : directories) {
     const std::string target = directory + "/dst";
     writeFile(target, 90300, 2);
     const std::string old = contentOf(target);
@@ -230,6 +249,7 @@ TEST_F(FileOps, EveryFailedCallIsReportedAndLeavesTheOldTarget) {
     faults::plant({faults::CallKinds, 0, 0, 0}); // a run that counts the calls
     ASSERT_TRUE(CopyFile(Path("src"), Path(target)));
     faults::disarm();
+    EXPECT_EQ(fs::status(target).permissions(), fs::status(at("src")).permissions());
     std::vector<faults::Plan> plans;
     for (int error : {EXDEV, ENOSYS, EINVAL, EOPNOTSUPP})
       plans.push_back({faults::CopyRange, 0, error, 0});
@@ -250,8 +270,7 @@ TEST_F(FileOps, EveryFailedCallIsReportedAndLeavesTheOldTarget) {
       EXPECT_TRUE(contentOf(target) == (failure ? old : copy)) << where;
       EXPECT_EQ(namesIn(directory), names) << where;
       if (failure) {
-        EXPECT_THAT(read(), HasSubstr(": Input/output error: \"src\", \"" + target + "\"\n"))
-            << where;
+        EXPECT_THAT(read(), HasSubstr("Input/output error: \"src\", \"" + target)) << where;
       }
     }
   }
@@ -266,13 +285,10 @@ TEST_F(FileOps, ATargetSwappedForALinkToTheSourceNeverDamagesIt) {
   const std::string precious = contentOf("src");
   std::atomic<bool> stop{false};
   std::thread swapper([&] {
-    for (unsigned i = 0; !stop; ++i) {
+    for (bool link = true; !stop; link = !link) {
       boost::system::error_code ec;
       fs::remove(at("next"), ec);
-      if (i % 2 == 0)
-        fs::create_symlink(at("src"), at("next"), ec);
-      else
-        std::ofstream(at("next")) << "decoy";
+      link ? fs::create_symlink(at("src"), at("next"), ec) : void(std::ofstream(at("next")) << "x");
       fs::rename(at("next"), at("dst"), ec);
     }
   });
@@ -284,31 +300,6 @@ TEST_F(FileOps, ATargetSwappedForALinkToTheSourceNeverDamagesIt) {
   swapper.join();
   EXPECT_TRUE(contentOf("src") == precious);
   EXPECT_GT(copies, 20); // the race was run, not skipped
-}
-
-TEST_F(FileOps, CopiesBetweenFileSystemsReplaceTheTargetWhole) {
-  if (!mountsAvailable())
-    GTEST_SKIP() << "not root: copies between file systems not checked";
-  const std::vector<std::string> disks = targetDirectories();
-  const fs::perms mode = fs::owner_read | fs::owner_write | fs::group_read;
-  for (unsigned i = 0; i < 2; ++i) {
-    const std::string from = disks[i] + "/src", to = disks[1 - i] + "/dst";
-    writeFile(from, 100000, i + 1);
-    fs::permissions(from, mode);
-    writeFile(to, 5000, i + 3);
-    EXPECT_TRUE(CopyFile(Path(from), Path(to))) << to;
-    EXPECT_TRUE(contentOf(to) == contentOf(from)) << to;
-    EXPECT_EQ(fs::status(to).permissions(), mode) << to;
-  }
-  // A tree onto an older copy of it on another disk: every file becomes the new one.
-  fs::create_directories(at("tree/sub"));
-  for (unsigned seed : {1u, 2u}) {
-    writeFile(at("tree/a"), 3000, seed);
-    writeFile(at("tree/sub/b"), 7000, seed);
-    EXPECT_TRUE(CopyDirectory(Path("tree"), Path(disks[1] + "/tree")));
-  }
-  EXPECT_TRUE(contentOf(disks[1] + "/tree/a") == contentOf(at("tree/a")));
-  EXPECT_TRUE(contentOf(disks[1] + "/tree/sub/b") == contentOf(at("tree/sub/b")));
 }
 
 TEST_F(FileOps, AFullDiskLeavesTheOldTargetAsItWas) {
@@ -334,41 +325,15 @@ TEST_F(FileOps, CopyDirectoryRefusesItsOwnTreeMountedUnderAnotherName) {
   EXPECT_FALSE(fs::exists(at("tree/copy")));
 }
 
-// "Writable" is what the kernel would allow the caller, not the owner's mode bits.
-TEST_F(FileOps, ValidationAsksTheKernelWhetherADirectoryIsWritable) {
-  fs::create_directory(at("theirs")); // root's 0755 directory, seen by another user
-  if (geteuid() != 0)
-    fs::permissions(at("theirs"), fs::owner_read | fs::owner_exe);
-  EXPECT_EXIT(
-      {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-          _exit(2);
-        _exit(validate("theirs") == "error IO_ERR_DIR_NOT_WRITABLE path=theirs\n" ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-  if (!mountsAvailable())
-    GTEST_SKIP() << "not root: read-only mounts and immutable directories not checked";
-  fs::create_directory(at("mine"));
-  fs::permissions(at("mine"), fs::owner_read | fs::owner_exe);
-  EXPECT_EQ(validate("mine"), ""); // root writes there whatever the bits say
-  EXPECT_EQ(validate(unwritable("ro")), "error IO_ERR_DIR_NOT_WRITABLE path=ro\n");
-  fs::create_directory(mountTmpfs("t", "200m") + "/fixed"); // room for the space check
-  const int fd = open(at("t/fixed").c_str(), O_RDONLY | O_DIRECTORY);
-  int flags = FS_IMMUTABLE_FL;
-  ASSERT_EQ(ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
-  close(fd);
-  EXPECT_EQ(validate("t/fixed"), "error IO_ERR_DIR_NOT_WRITABLE path=t/fixed\n");
-}
-
 TEST_F(FileOps, MakeDirectoryWritesEveryFailureToTheWarningsFile) {
   std::ofstream("file") << "x";
   fs::create_symlink(at("nowhere"), at("dangling"));
   std::vector<std::array<std::string, 2>> rows = {
       {"file", "Path exists but it is a file not a directory"},
       {"missing/dir", "Error code [2]: No such file or directory"},
-      {"dangling", "Error code [17]: File exists"}};
-  if (mountsAvailable())
-    rows.push_back({unwritable("ro") + "/dir", "Error code [30]: Read-only file system"});
+      {"dangling", "Error code [17]: File exists"},
+      {unwritable("ro") + "/dir", mountsAvailable() ? "Error code [30]: Read-only file system"
+                                                    : "Error code [13]: Permission denied"}};
   for (const auto& [dir, details] : rows) {
     fs::remove(at("file_util_warnings.txt"));
     EXPECT_FALSE(MakeDirectory(dir.c_str(), false)) << dir;

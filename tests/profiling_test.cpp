@@ -4,7 +4,6 @@
 #include "util/messages.h"
 #include "util/profiling.h"
 #include <cmath>
-#include <fstream>
 #include <gmock/gmock.h>
 #include <set>
 #include <sstream>
@@ -22,8 +21,7 @@ static Texts files(const std::string& prefix, const std::string& directory = "."
   Texts texts;
   for (boost::filesystem::directory_iterator it(directory), end; it != end; ++it)
     if (it->path().filename().string().rfind(prefix, 0) == 0)
-      texts.emplace_back(std::istreambuf_iterator<char>(std::ifstream(it->path().string()).rdbuf()),
-                         std::istreambuf_iterator<char>());
+      texts.push_back(contentOf(it->path().string()));
   return texts;
 }
 

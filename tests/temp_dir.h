@@ -3,8 +3,17 @@
 
 // A fresh temporary directory per test, also the working directory while the test runs.
 #include <boost/filesystem.hpp>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string contentOf(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 class TempDirTest : public ::testing::Test {
 protected:
