@@ -24,7 +24,9 @@ template <typename Sig> class Function;
 using AssertHandler =
     util::Function<void(const char*, const char*, unsigned int, const char*, const char*)>;
 
-// condition and message may be null; file and function never are.
+// condition and message may be null; file and function never are. A file that is one of the
+// library's headers, under whatever include path the caller's compiler found it, is reported
+// (and handed to an installed handler) as "src/util/<name>.h".
 [[noreturn]] LOOM_UTIL_API void aster_assert_handler(const char* condition, const char* file,
                                                      unsigned int line, const char* function,
                                                      const char* message);
