@@ -55,46 +55,35 @@ bool planned(Call call, std::size_t* length = nullptr) {
 } // namespace faults
 
 #define LOOM_REAL(name, type)                                                                      \
-  static const auto real = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
+  static const auto real = reinterpret_cast<type>(dlsym(RTLD_NEXT, #name))
+// A system call that fails when planned and otherwise passes its arguments on; `length` is the
+// transfer a short transfer lowers, or nullptr.
+#define LOOM_FAULTY(kind, result, name, parameters, arguments, length)                             \
+  result name parameters {                                                                         \
+    LOOM_REAL(name, result(*) parameters);                                                         \
+    return faults::planned(faults::kind, length) ? -1 : real arguments;                            \
+  }
 extern "C" {
 int open(const char* path, int flags, ...) {
-  LOOM_REAL("open", int (*)(const char*, int, ...));
+  LOOM_REAL(open, int (*)(const char*, int, ...));
   va_list args;
   va_start(args, flags);
   const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
   va_end(args);
   return faults::planned(faults::Open) ? -1 : real(path, flags, mode);
 }
-ssize_t read(int fd, void* buffer, size_t length) {
-  LOOM_REAL("read", ssize_t(*)(int, void*, size_t));
-  return faults::planned(faults::Read, &length) ? -1 : real(fd, buffer, length);
-}
-ssize_t write(int fd, const void* buffer, size_t length) {
-  LOOM_REAL("write", ssize_t(*)(int, const void*, size_t));
-  return faults::planned(faults::Write, &length) ? -1 : real(fd, buffer, length);
-}
-ssize_t copy_file_range(int in, off64_t* inAt, int out, off64_t* outAt, size_t length,
-                        unsigned int flags) {
-  LOOM_REAL("copy_file_range", ssize_t(*)(int, off64_t*, int, off64_t*, size_t, unsigned));
-  return faults::planned(faults::CopyRange, &length) ? -1
-                                                     : real(in, inAt, out, outAt, length, flags);
-}
-int fchmod(int fd, mode_t mode) {
-  LOOM_REAL("fchmod", int (*)(int, mode_t));
-  return faults::planned(faults::Fchmod) ? -1 : real(fd, mode);
-}
-int fsync(int fd) {
-  LOOM_REAL("fsync", int (*)(int));
-  return faults::planned(faults::Fsync) ? -1 : real(fd);
-}
+LOOM_FAULTY(Read, ssize_t, read, (int fd, void* buffer, size_t n), (fd, buffer, n), &n)
+LOOM_FAULTY(Write, ssize_t, write, (int fd, const void* buffer, size_t n), (fd, buffer, n), &n)
+LOOM_FAULTY(CopyRange, ssize_t, copy_file_range,
+            (int in, off64_t* inAt, int out, off64_t* outAt, size_t n, unsigned int flags),
+            (in, inAt, out, outAt, n, flags), &n)
+LOOM_FAULTY(Fchmod, int, fchmod, (int fd, mode_t mode), (fd, mode), nullptr)
+LOOM_FAULTY(Fsync, int, fsync, (int fd), (fd), nullptr)
+LOOM_FAULTY(Rename, int, rename, (const char* from, const char* to), (from, to), nullptr)
 int close(int fd) { // as in the kernel, the descriptor is gone even when close fails
-  LOOM_REAL("close", int (*)(int));
+  LOOM_REAL(close, int (*)(int));
   const int result = real(fd);
   return faults::planned(faults::Close) ? -1 : result;
-}
-int rename(const char* from, const char* to) {
-  LOOM_REAL("rename", int (*)(const char*, const char*));
-  return faults::planned(faults::Rename) ? -1 : real(from, to);
 }
 }
 

@@ -495,8 +495,8 @@ bool belowNormalRange(mpfr_srcptr x, mpfr_exp_t minExponent) {
 void VFPackerSingle::packBits(mpfr_t x, WideTypedFormat* port) {
   checkNativePort(port, 8, 23);
   const bool flush = subnormalsToZero && belowNormalRange(x, -125); // 2^-126 is 0.1b * 2^-125
-  const float f = flush ? std::copysign(0.0f, mpfr_signbit(x) ? -1.0f : 1.0f)
-                        : static_cast<float>(mpfr_get_d(x, MPFR_RNDN));
+  const float f =
+      flush ? (mpfr_signbit(x) ? -0.0f : 0.0f) : static_cast<float>(mpfr_get_d(x, MPFR_RNDN));
   IEEE_Single(f).Set(*port);
 }
 
@@ -508,8 +508,7 @@ void VFPackerSingle::unpackBits(mpfr_t x, WideTypedFormat* port) {
 void VFPackerDouble::packBits(mpfr_t x, WideTypedFormat* port) {
   checkNativePort(port, 11, 52);
   const bool flush = subnormalsToZero && belowNormalRange(x, -1021); // 2^-1022
-  const double d =
-      flush ? std::copysign(0.0, mpfr_signbit(x) ? -1.0 : 1.0) : mpfr_get_d(x, MPFR_RNDN);
+  const double d = flush ? (mpfr_signbit(x) ? -0.0 : 0.0) : mpfr_get_d(x, MPFR_RNDN);
   IEEE_Double(d).Set(*port);
 }
 
