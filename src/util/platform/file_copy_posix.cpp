@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,28 @@ int transfer(int in, int out, const char*& step) {
   }
 }
 
+// Writes all of `data`, continuing short writes. 0 or an error number.
+int writeAll(int fd, const std::string& data) {
+  for (std::size_t done = 0; done < data.size();) {
+    const ssize_t put =
+        retryInterrupted([&] { return write(fd, data.data() + done, data.size() - done); });
+    if (put <= 0)
+      return put < 0 ? errno : EIO;
+    done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
+// `path` with "-<n>" before its extension (the part after the last dot of the file name).
+std::string numbered(const std::string& path, int n) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  const std::size_t at = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)
+                             ? dot
+                             : path.size();
+  return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
+}
+
 } // namespace
 
 CopyOutcome copyFileReplacing(const char* from, const char* to) {
@@ -222,6 +245,99 @@ int replaceWithSymlink(const char* linkText, const char* target) {
 bool writableByCaller(const char* path, bool directory) {
   // A directory must also be searchable for a file in it to be created.
   return faccessat(AT_FDCWD, path, directory ? W_OK | X_OK : W_OK, AT_EACCESS) == 0;
+}
+
+std::string describeFailure(const char* step, int error) {
+  return std::string(step) + ": " + std::strerror(error);
+}
+
+WriteOutcome writeNewFile(const std::string& path, const std::string& data, std::string& usedPath) {
+  WriteOutcome outcome;
+  int fd = -1;
+  for (int n = 1; n <= 10000 && fd < 0; ++n) {
+    usedPath = n == 1 ? path : numbered(path, n);
+    fd = retryInterrupted(
+        [&] { return open(usedPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    if (fd < 0 && errno != EEXIST)
+      break;
+  }
+  if (fd < 0) {
+    outcome.failedStep = "create the file";
+    outcome.error = errno;
+    return outcome;
+  }
+  // The file is this call's own (made exclusively), so a failed one can go: no half report
+  // is left to be taken for a whole one.
+  Descriptor out(fd);
+  if (const int error = writeAll(out.get(), data)) {
+    outcome.failedStep = "write the file";
+    outcome.error = error;
+  } else if (!out.close()) {
+    outcome.failedStep = "close the file";
+    outcome.error = errno;
+  } else {
+    outcome.written = true;
+    return outcome;
+  }
+  unlink(usedPath.c_str());
+  return outcome;
+}
+
+WriteOutcome replaceFileContent(const char* path, const std::string& data) {
+  WriteOutcome outcome;
+  const auto fail = [&outcome](const char* step, int error) {
+    outcome.failedStep = step;
+    outcome.error = error;
+    return outcome;
+  };
+  std::string target = path;
+  if (const int error = followLinks(target))
+    return fail("follow the file's links", error);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = temporaryName(target);
+    fd = retryInterrupted(
+        [&] { return open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    if (fd < 0 && errno != EEXIST)
+      break;
+  }
+  if (fd < 0)
+    return fail("create a temporary file", errno);
+  Descriptor out(fd);
+  const auto failRemoving = [&](const char* step, int error) {
+    unlink(temporary.c_str());
+    return fail(step, error);
+  };
+  if (const int error = writeAll(out.get(), data))
+    return failRemoving("write the file", error);
+  if (retryInterrupted([&] { return fsync(out.get()); }) != 0)
+    return failRemoving("sync the file to disk", errno);
+  if (!out.close())
+    return failRemoving("close the file", errno);
+  if (retryInterrupted([&] { return rename(temporary.c_str(), target.c_str()); }) != 0)
+    return failRemoving("rename the file into place", errno);
+  outcome.written = true;
+  return outcome;
+}
+
+WriteOutcome appendToFile(const char* path, const std::string& data) {
+  WriteOutcome outcome;
+  Descriptor out(retryInterrupted(
+      [&] { return open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); }));
+  if (out.get() < 0) {
+    outcome.failedStep = "open the file";
+    outcome.error = errno;
+  } else if (const int error = writeAll(out.get(), data)) {
+    outcome.failedStep = "write the file";
+    outcome.error = error;
+  } else if (!out.close()) {
+    outcome.failedStep = "close the file";
+    outcome.error = errno;
+  } else {
+    outcome.written = true;
+  }
+  return outcome;
 }
 
 } // namespace platform

@@ -52,6 +52,30 @@ struct CopyOutcome {
 // that is the source (same device and inode) is refused before anything is written.
 CopyOutcome copyFileReplacing(const char* from, const char* to);
 
+// The outcome of a checked write: written, or the step that failed (a short phrase) with the
+// system's error number.
+struct WriteOutcome {
+  bool written = false;
+  const char* failedStep = "";
+  int error = 0;
+};
+
+// "<step>: <the system's text for error>".
+std::string describeFailure(const char* step, int error);
+
+// Writes `data` into a new file of its own: at `path`, or where that name is taken, at the first
+// free name with "-2", "-3", ... before the extension. `usedPath` receives the name. Nothing that
+// exists is opened for writing; a file whose write or close failed is removed.
+WriteOutcome writeNewFile(const std::string& path, const std::string& data, std::string& usedPath);
+
+// Replaces the file at `path` whole with `data`: a temporary beside it, synced, closed and renamed
+// over it, so a failure leaves the old content. A symbolic link at `path` is followed as by
+// copyFileReplacing.
+WriteOutcome replaceFileContent(const char* path, const std::string& data);
+
+// Appends `data` to `path` (created when missing); every write and the close are checked.
+WriteOutcome appendToFile(const char* path, const std::string& data);
+
 // Makes `target` a symbolic link holding `linkText`, replacing a link or file there whole (a
 // link made under a temporary name, renamed over it). A directory in the way is left alone and
 // refused with EEXIST. 0 on success, else the system's error number.
