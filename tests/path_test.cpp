@@ -1,6 +1,9 @@
-#include "temp_dir.h"
+#include "hostile_fs.h"
 #include "util/feature_store.h"
+#include "util/messages.h"
+#include "util/output_stream.h"
 #include "util/path.h"
+#include "util/string_utils.h"
 #include <fstream>
 #include <gmock/gmock.h>
 #include <iterator>
@@ -64,10 +67,10 @@ TEST_F(PathFileSystem, StatusWritabilitySpaceAndAbsoluteForms) {
   EXPECT_EQ(Path("link/f").relativeTo(Path(at("a"))).string(), "b/f");
 }
 
-class Abbreviation : public TempDirTest {
+class Abbreviation : public HostileFsTest {
 protected:
   void SetUp() override {
-    TempDirTest::SetUp();
+    HostileFsTest::SetUp();
     Path::resetAbbreviation();
     util::ClearFeatures();
   }
@@ -147,4 +150,171 @@ TEST_F(Abbreviation, DynamicLimitsShrinkToFitThePathLimit) {
             directory + "/" + std::string(16, 'B') + "0000" + std::string(5, 'e') + ".vhd");
   EXPECT_EXIT(Path("/d" + directory + "/" + base + ".vhd").getAbbreviatedDynamic(),
               ExitedWithCode(100), HasSubstr("Output path was too long"));
+}
+
+// Requests over a small alphabet, so that groups fill up and names meet: short and long, with
+// and without a function name found inside them, under five limit sets, in one directory under
+// `spellings` of its names.
+struct Request {
+  unsigned spelling, limits;
+  std::string file, function;
+};
+const std::uint64_t kLimits[][3] = {{3, 2, 2}, {2, 3, 2}, {4, 4, 2}, {80, 20, 4}, {79, 21, 4}};
+std::vector<Request> drawRequests(unsigned count, unsigned spellings) {
+  std::mt19937 random(20261207);
+  const char* const functions[] = {"", "", "ab", "Ba"};
+  const char* const extensions[] = {"", ".v", ".V", ".vhd"};
+  std::vector<Request> requests;
+  for (unsigned n = 0; n < count; ++n) {
+    Request r;
+    r.limits = random() % 5;
+    const unsigned length = 1 + random() % (kLimits[r.limits][0] > 10 ? 110 : 14);
+    for (unsigned k = 0; k < length; ++k)
+      r.file += "abA_B"[random() % 5];
+    r.file += extensions[random() % 4];
+    r.function = functions[random() % 4];
+    r.spelling = random() % spellings;
+    requests.push_back(r);
+  }
+  return requests;
+}
+
+TEST_F(Abbreviation, NoTwoRequestsGetOneNameAndNamesThatNeverMetStayAsTheyWere) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "needs root for a bind mount; uniqueness across it not checked";
+  fs::create_directories(at("out"));
+  fs::create_directory_symlink(at("out"), at("alias"));
+  bindMount(at("out"), "bound", false);
+  const std::string spellings[] = {"out", "./out/", at("out"), "alias", "bound"};
+  const auto names = [&](const std::vector<Request>& requests) {
+    Path::resetAbbreviation();
+    std::vector<std::string> given;
+    for (const Request& r : requests) {
+      const std::uint64_t* l = kLimits[r.limits];
+      given.push_back(Path(spellings[r.spelling] + "/" + r.file)
+                          .getAbbreviated(r.function, l[0], l[1], l[2])
+                          .getFilename());
+    }
+    return given;
+  };
+  const std::vector<Request> requests = drawRequests(4000, 5);
+  const std::vector<std::string> given = names(requests);
+  std::map<std::string, std::string> owners; // case-folded name -> the request that got it
+  std::set<std::string> handedOut;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const Request& r = requests[i];
+    if (r.function.empty() && handedOut.count(r.file) != 0)
+      continue; // a name passed back is the file it names
+    handedOut.insert(given[i]);
+    const std::string request = r.file + "|" + r.function;
+    EXPECT_EQ(owners.emplace(util::toLower(given[i]), request).first->second, request)
+        << "request " << i << " got " << given[i];
+  }
+  // Names of requests that met no other, as they were before names were registered (taken
+  // without the bind mount, which had a numbering of its own then).
+  const std::vector<std::string> before = names(drawRequests(4000, 4));
+  std::ifstream table(LOOM_ABBREVIATION_NAMES);
+  int rows = 0;
+  for (std::size_t i; table >> i; ++rows) {
+    std::string expected;
+    std::getline(table >> std::ws, expected);
+    EXPECT_EQ(before.at(i), expected) << "request " << i;
+  }
+  EXPECT_EQ(rows, 416);
+}
+
+TEST_F(Abbreviation, ASecondRequestForATakenNameGetsTheTopFreeIndex) {
+  // The first request keeps its name; the second, which used to get the same one, does not.
+  struct Row {
+    const char *first, *firstFunction, *second, *secondFunction;
+    std::uint64_t firstLimits[3], secondLimits[3];
+    const char *firstName, *secondName;
+  };
+  const std::string p79 = std::string(79, 'p'), s20 = std::string(20, 's');
+  const std::string a = p79 + "0" + std::string(10, 'x') + s20;
+  const std::string b = p79 + std::string(10, 'y') + "0" + s20, cut = p79 + "00000" + s20;
+  const Row rows[] = {
+      {"top_fir_x.v",
+       "fir",
+       "fir_top_x.v",
+       "fir",
+       {6, 3, 2},
+       {6, 3, 2},
+       "fir_top_x.v",
+       "fir_tozzp_x.v"},
+      {"a__b.v", "fir", "a_b.v", "fir", {6, 3, 2}, {6, 3, 2}, "fir_a_b.v", "fir_a_zzb.v"},
+      {"ctl.v", "fir", "fir_ctl.v", "fir", {6, 3, 2}, {6, 3, 2}, "fir_ctl.v", "fir_ctzzl.v"},
+      {"ctlfir.v", "fir", "firctl.v", "fir", {6, 3, 2}, {6, 3, 2}, "fir_ctl.v", "fir_ctzzl.v"},
+      {"ABC.v", "", "abc.v", "", {6, 3, 2}, {6, 3, 2}, "ABC.v", "abczz.v"},
+      // a name within the limits, then a long one cut to it
+      {"ab0cd.v", "", "abXYcd.v", "", {2, 2, 1}, {2, 2, 1}, "ab0cd.v", "abzcd.v"},
+      {a.c_str(), "", b.c_str(), "", {80, 20, 4}, {79, 21, 4}, cut.c_str(), nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.second);
+    Path::resetAbbreviation();
+    const std::uint64_t *l1 = row.firstLimits, *l2 = row.secondLimits;
+    EXPECT_EQ(Path(row.first).getAbbreviated(row.firstFunction, l1[0], l1[1], l1[2]).string(),
+              row.firstName);
+    const std::string second =
+        Path(row.second).getAbbreviated(row.secondFunction, l2[0], l2[1], l2[2]).string();
+    EXPECT_NE(util::toLower(second), util::toLower(row.firstName));
+    if (row.secondName != nullptr) {
+      EXPECT_EQ(second, row.secondName);
+    }
+    // Asked again, each keeps what it got.
+    EXPECT_EQ(Path(row.second).getAbbreviated(row.secondFunction, l2[0], l2[1], l2[2]).string(),
+              second);
+  }
+}
+
+TEST_F(Abbreviation, NamesGivenBeforeTheDirectoryExistedStayGivenUnderEveryName) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "needs root for a bind mount; not checked";
+  fs::create_directories(at("tree"));
+  bindMount(at("tree"), "view", false);
+  // Three spellings of "tree/new/out" before it exists (a link made only then), three after.
+  const char* const spellings[] = {"tree/new/out/", "view/new/out/", "link/out/",
+                                   "view/new/out/", "link/out/",     "tree/new/out/"};
+  std::vector<std::string> paths;
+  for (const char* spelling : spellings) {
+    if (paths.size() == 3) {
+      fs::create_directories(at("tree/new/out"));
+      fs::create_directory_symlink(at("tree/new"), at("link"));
+    }
+    const char* group = paths.size() % 3 == 2 || paths.size() == 3 ? "ghijkl" : "abcdef";
+    paths.push_back(abbreviate(spelling + (group + std::to_string(paths.size())) + "xyzjkl.v"));
+  }
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    util::io::FileOutputStream out(paths[i]);
+    out.write(std::to_string(i));
+  }
+  const std::vector<std::string> onDisk = namesIn(at("tree/new/out"));
+  ASSERT_EQ(onDisk.size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    EXPECT_EQ(contentOf(paths[i]), std::to_string(i)) << paths[i];
+}
+
+TEST_F(Abbreviation, TheDebugLogReportsItsFirstFailedWriteOnTheWarningChannel) {
+  struct Collect : MessageHandler {
+    std::vector<std::string> texts;
+    void HandleMessage(const char* text) override { texts.push_back(text); }
+  } collect;
+  MessageHandler* const previous = MessageHandlerRegister::warnings.GetCurrentHandler();
+  MessageHandlerRegister::warnings.RegisterHandler(&collect);
+  util::SetFeatureBoolean("enableAbbreviationLog", true);
+  abbreviate("d/abc.v");
+  faults::plant({faults::Write, 0, ENOSPC, 0});
+  abbreviate("d/abcdefghijkl.v"); // two records, both lost: one report
+  faults::plant({faults::Write, 1, EIO, 0});
+  abbreviate("d/x.v"); // the first record written, the second lost: reported again
+  faults::disarm();
+  MessageHandlerRegister::warnings.RegisterHandler(previous);
+  EXPECT_EQ(
+      collect.texts,
+      (std::vector<std::string>{
+          "Could not write abbreviation_debug_log.txt: write the file: No space left on "
+          "device\n",
+          "Could not write abbreviation_debug_log.txt: write the file: Input/output error\n"}));
+  EXPECT_EQ(contentOf("abbreviation_debug_log.txt").rfind("Full path: d/abc.v\n", 0), 0u);
 }

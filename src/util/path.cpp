@@ -2,6 +2,7 @@
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
+#include "util/messages.h"
 #include "util/path_internal.h"
 #include "util/platform/platform.h"
 #include "util/string_utils.h"
@@ -13,6 +14,7 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <list>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -225,17 +227,36 @@ struct GroupKeyHash {
   }
 };
 
-// The abbreviations of one directory: what was produced, for which names, and the last index
-// given to each group of names sharing their (case-folded) prefix and suffix.
+// The abbreviations of one directory. Every name handed out is registered case-folded with
+// the request that got it (file name and function name), so that no two requests are given one
+// name, also on a file system that ignores case. A name's first candidate is the one it has
+// always had; a candidate another request holds instead takes the highest free index of its
+// group, counting down, so the numbering of every other name stays as it was.
 class PathAbbreviator {
 public:
-  std::string abbreviate(std::string name, Length maxPrefixLength, Length maxSuffixLength,
-                         Length indexCharactersLength, std::string llvmFunctionName);
+  std::string abbreviate(const std::string& baseName, const std::string& extension,
+                         Length maxPrefixLength, Length maxSuffixLength,
+                         Length indexCharactersLength, const std::string& llvmFunctionName);
+  // Takes over what `other` handed out: one directory seen under two names before it existed.
+  void absorb(PathAbbreviator& other);
 
 private:
-  std::unordered_map<ResultKey, std::string, ResultKeyHash> mResults;
-  std::unordered_set<std::string> mProduced;
-  std::unordered_map<GroupKey, std::uint32_t, GroupKeyHash> mGroups;
+  struct Group {
+    std::uint64_t next = 0;        // the next index counting up from 0
+    std::uint64_t usedFromTop = 0; // indexes given counting down from the largest
+  };
+  std::string indexed(const std::string& name, Length maxPrefixLength, Length maxSuffixLength,
+                      Length indexCharactersLength, bool fromTop);
+  bool claim(const std::string& fileName, const std::string& owner);
+
+  std::unordered_map<ResultKey, std::string, ResultKeyHash> mResults; // by the name after the
+                                                                      // function name moved
+  std::unordered_map<ResultKey, std::string, ResultKeyHash> mMoved;   // by request, off their
+                                                                      // first candidate
+  std::unordered_set<std::string> mProduced;                          // abbreviated base names
+  std::unordered_set<std::string> mWithFunction;       // file names handed out with a function name
+  std::unordered_map<std::string, std::string> mTaken; // folded file name -> request
+  std::unordered_map<GroupKey, Group, GroupKeyHash> mGroups;
 };
 
 std::map<std::string, std::string>& truncatedFunctionNameMap() {
@@ -243,11 +264,22 @@ std::map<std::string, std::string>& truncatedFunctionNameMap() {
   return names;
 }
 
-// Keyed by the directory's resolved absolute form, so that "out", "./out", its absolute
-// spelling and a symbolic link to it share one numbering: they are one directory on disk.
-std::map<std::string, PathAbbreviator>& abbreviators() {
-  static std::map<std::string, PathAbbreviator> byDirectory;
-  return byDirectory;
+// One abbreviator per directory on disk, found by device and inode, so that every spelling of
+// it ("out", "./out", the absolute form, a link, a bind mount) shares one numbering. A directory
+// that does not exist yet is known by its nearest existing ancestor and the names below that,
+// until it exists.
+struct Directories {
+  struct Pending {
+    PathAbbreviator* abbreviator;
+    std::string path; // to look for it again
+  };
+  std::list<PathAbbreviator> all;
+  std::map<std::string, PathAbbreviator*> byIdentity;
+  std::map<std::string, Pending> pending;
+};
+Directories& directories() {
+  static Directories theDirectories;
+  return theDirectories;
 }
 
 std::string directoryKey(const std::string& directory) {
@@ -256,19 +288,65 @@ std::string directoryKey(const std::string& directory) {
   return internal::absoluteNormal(ec ? fs::path(directory) : canonical).string();
 }
 
+PathAbbreviator& abbreviatorFor(const std::string& directory) {
+  Directories& d = directories();
+  const std::string text = directoryKey(directory);
+  std::string identity = platform::directoryIdentity(text.c_str());
+  if (identity.empty()) {
+    fs::path above = text;
+    std::string below;
+    while (identity.empty() && above.has_relative_path()) {
+      below = "/" + above.filename().string() + below;
+      above = above.parent_path();
+      identity = platform::directoryIdentity(above.string().c_str());
+    }
+    Directories::Pending& slot = d.pending[identity.empty() ? text : identity + below];
+    if (slot.abbreviator == nullptr)
+      slot = {&d.all.emplace_back(), text};
+    return *slot.abbreviator;
+  }
+  PathAbbreviator*& slot = d.byIdentity[identity];
+  if (slot != nullptr)
+    return *slot;
+  // Names given before the directory existed, under any spelling, stay given.
+  for (auto it = d.pending.begin(); it != d.pending.end();) {
+    PathAbbreviator* const earlier = it->second.abbreviator;
+    if (platform::directoryIdentity(it->second.path.c_str()) != identity) {
+      ++it;
+      continue;
+    }
+    if (slot == nullptr) {
+      slot = earlier;
+    } else {
+      slot->absorb(*earlier);
+      d.all.remove_if([&](const PathAbbreviator& a) { return &a == earlier; });
+    }
+    it = d.pending.erase(it);
+  }
+  if (slot == nullptr)
+    slot = &d.all.emplace_back();
+  return *slot;
+}
+
 bool abbreviationLogEnabled() {
   return GetFeatureBooleanWithDefault("enableAbbreviationLog", false);
 }
 
+// The debug log is opened for each record, shared with other processes. Its first failure
+// after a working write is reported on the warning channel; records are not worth more.
 void appendToLog(const std::string& text) {
-  if (FILE* log = std::fopen("abbreviation_debug_log.txt", "a")) {
-    std::fputs(text.c_str(), log);
-    std::fclose(log);
-  }
+  static bool failing = false;
+  const platform::WriteOutcome outcome = platform::appendToFile("abbreviation_debug_log.txt", text);
+  if (!outcome.written && !failing)
+    MessageHandlerRegister::warnings.ReceiveMessage(
+        fmt::format("Could not write abbreviation_debug_log.txt: {}\n",
+                    platform::describeFailure(outcome.failedStep, outcome.error))
+            .c_str());
+  failing = !outcome.written;
 }
 
 // `index` in base 36 with exactly `digits` digits; false when it does not fit.
-bool base36(std::uint32_t index, Length digits, std::string& out) {
+bool base36(std::uint64_t index, Length digits, std::string& out) {
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   out.assign(digits, '0');
   for (Length i = digits; i > 0 && index != 0; --i) {
@@ -278,59 +356,117 @@ bool base36(std::uint32_t index, Length digits, std::string& out) {
   return index == 0;
 }
 
-std::string PathAbbreviator::abbreviate(std::string name, Length maxPrefixLength,
-                                        Length maxSuffixLength, Length indexCharactersLength,
-                                        std::string llvmFunctionName) {
-  LOOM_ASSERT(llvmFunctionName.size() <= maxPrefixLength);
-  if (mProduced.count(name) != 0)
-    return name; // never abbreviate an abbreviation again
+// The largest index of `digits` base-36 digits that the 32-bit group counter reaches.
+std::uint64_t largestIndex(Length digits) {
+  std::uint64_t largest = 1;
+  for (Length i = 0; i < digits && largest <= UINT32_MAX; ++i)
+    largest *= 36;
+  return std::min<std::uint64_t>(largest - 1, UINT32_MAX);
+}
 
-  if (!llvmFunctionName.empty()) {
-    const auto at = name.find(llvmFunctionName);
-    if (at != std::string::npos) {
-      name.erase(at, llvmFunctionName.size());
-      name = name.empty() ? llvmFunctionName : llvmFunctionName + "_" + name;
-    } else {
-      name = llvmFunctionName + "_" + name;
-    }
-    std::string collapsed;
-    for (char c : name)
-      if (c != '_' || collapsed.empty() || collapsed.back() != '_')
-        collapsed += c;
-    name.swap(collapsed);
-  }
-
-  if (name.size() <=
-      saturatingAdd(saturatingAdd(maxPrefixLength, maxSuffixLength), indexCharactersLength))
-    return name;
-  ResultKey key{maxPrefixLength, maxSuffixLength, name};
-  const auto cached = mResults.find(key);
-  if (cached != mResults.end())
-    return cached->second;
-
-  const std::string prefix = name.substr(0, maxPrefixLength);
-  const std::string suffix = name.substr(name.size() - maxSuffixLength);
-  const auto group = mGroups.find(GroupKey(toLower(prefix), toLower(suffix)));
-  bool overflow = false;
-  std::uint32_t index = 0;
-  if (group == mGroups.end()) {
-    mGroups.emplace(GroupKey(toLower(prefix), toLower(suffix)), index);
+std::string moveFunctionToFront(std::string name, const std::string& function) {
+  const auto at = name.find(function);
+  if (at != std::string::npos) {
+    name.erase(at, function.size());
+    name = name.empty() ? function : function + "_" + name;
   } else {
-    overflow = group->second == UINT32_MAX; // the 32-bit counter would wrap
-    index = group->second + 1;
-    group->second = index;
+    name = function + "_" + name;
   }
+  std::string collapsed;
+  for (char c : name)
+    if (c != '_' || collapsed.empty() || collapsed.back() != '_')
+      collapsed += c;
+  return collapsed;
+}
+
+// The name cut to its first and last characters around the next index of their group. A name
+// within the limits is kept whole, the index put after its first maxPrefixLength characters.
+std::string PathAbbreviator::indexed(const std::string& name, Length maxPrefixLength,
+                                     Length maxSuffixLength, Length indexCharactersLength,
+                                     bool fromTop) {
+  const std::size_t prefixLength = std::min<Length>(maxPrefixLength, name.size());
+  const std::size_t suffixLength = std::min<Length>(maxSuffixLength, name.size() - prefixLength);
+  const std::string prefix = name.substr(0, prefixLength);
+  const std::string suffix = name.substr(name.size() - suffixLength);
+  Group& group = mGroups[GroupKey(toLower(prefix), toLower(suffix))];
+  const std::uint64_t largest = largestIndex(indexCharactersLength);
+  // Counting down, the digits are written for a name within the limits, which huge limits
+  // (from negative features) cannot give: no file name holds more than 255 bytes.
+  bool overflow = fromTop ? group.usedFromTop > largest || indexCharactersLength > 255
+                          : group.next > UINT32_MAX;
+  const std::uint64_t index = fromTop ? largest - group.usedFromTop++ : group.next++;
   std::string indexString;
-  overflow = !base36(index, indexCharactersLength, indexString) || overflow;
+  overflow = overflow || !base36(index, indexCharactersLength, indexString);
   LOOM_ASSERT_MSG(!overflow,
                   "The name abbreviation system has produced too many abbreviated file names "
                   "that are identical. You may be able to avoid this error by shortening design "
                   "or folder names.");
+  return fmt::format("{}{}{}", prefix, indexString, suffix);
+}
 
-  std::string result = fmt::format("{}{}{}", prefix, indexString, suffix);
-  mResults.emplace(std::move(key), result);
-  mProduced.insert(result);
+bool PathAbbreviator::claim(const std::string& fileName, const std::string& owner) {
+  const auto taken = mTaken.emplace(toLower(fileName), owner);
+  return taken.second || taken.first->second == owner;
+}
+
+std::string PathAbbreviator::abbreviate(const std::string& baseName, const std::string& extension,
+                                        Length maxPrefixLength, Length maxSuffixLength,
+                                        Length indexCharactersLength,
+                                        const std::string& llvmFunctionName) {
+  LOOM_ASSERT(llvmFunctionName.size() <= maxPrefixLength);
+  const std::string fileName = baseName + extension;
+  if (mProduced.count(baseName) != 0)
+    return fileName; // never abbreviate an abbreviation again
+  const Length limit =
+      saturatingAdd(saturatingAdd(maxPrefixLength, maxSuffixLength), indexCharactersLength);
+  // A name handed out with a function name and passed back without one is that same file.
+  if (llvmFunctionName.empty() && fileName.size() <= limit && mWithFunction.count(fileName) != 0)
+    return fileName;
+  const std::string owner = fileName + '\0' + llvmFunctionName;
+  const ResultKey request{maxPrefixLength, maxSuffixLength, owner};
+  const auto moved = mMoved.find(request);
+  if (moved != mMoved.end())
+    return moved->second;
+
+  const std::string name =
+      llvmFunctionName.empty() ? baseName : moveFunctionToFront(baseName, llvmFunctionName);
+  std::string candidate = name;
+  if (name.size() > limit) {
+    ResultKey key{maxPrefixLength, maxSuffixLength, name};
+    const auto cached = mResults.find(key);
+    if (cached != mResults.end()) {
+      candidate = cached->second;
+    } else {
+      candidate = indexed(name, maxPrefixLength, maxSuffixLength, indexCharactersLength, false);
+      mResults.emplace(std::move(key), candidate);
+      mProduced.insert(candidate);
+    }
+  }
+  std::string result = candidate + extension;
+  if (!claim(result, owner)) {
+    do {
+      candidate = indexed(name, maxPrefixLength, maxSuffixLength, indexCharactersLength, true);
+      result = candidate + extension;
+    } while (!claim(result, owner));
+    mProduced.insert(candidate);
+    mMoved.emplace(request, result);
+  }
+  if (!llvmFunctionName.empty())
+    mWithFunction.insert(result);
   return result;
+}
+
+void PathAbbreviator::absorb(PathAbbreviator& other) {
+  mResults.insert(other.mResults.begin(), other.mResults.end());
+  mMoved.insert(other.mMoved.begin(), other.mMoved.end());
+  mProduced.insert(other.mProduced.begin(), other.mProduced.end());
+  mWithFunction.insert(other.mWithFunction.begin(), other.mWithFunction.end());
+  mTaken.insert(other.mTaken.begin(), other.mTaken.end());
+  for (const auto& entry : other.mGroups) {
+    Group& group = mGroups[entry.first];
+    group.next = std::max(group.next, entry.second.next);
+    group.usedFromTop = std::max(group.usedFromTop, entry.second.usedFromTop);
+  }
 }
 
 std::string abbreviateImpl(const std::string& filename, const std::string& directory,
@@ -358,13 +494,13 @@ std::string abbreviateImpl(const std::string& filename, const std::string& direc
                   "Directory information found in abbreviation where filename only expected.");
 
   const Path fullPath = Path(directory).join(filename);
-  PathAbbreviator& abbreviator = abbreviators()[directoryKey(fullPath.getDirectory())];
-  std::string result =
-      abbreviator.abbreviate(fullPath.getBaseName(), maxPrefixLength, maxSuffixLength,
-                             indexCharactersLength, llvmFunctionName);
   // The extension goes back with its dot, also an empty one: "abc." must not become "abc".
-  if (extensionDot(fullPath.string()) != std::string::npos)
-    result += "." + fullPath.getExtension();
+  const std::string extension =
+      extensionDot(fullPath.string()) != std::string::npos ? "." + fullPath.getExtension() : "";
+  const std::string result =
+      abbreviatorFor(fullPath.getDirectory())
+          .abbreviate(fullPath.getBaseName(), extension, maxPrefixLength, maxSuffixLength,
+                      indexCharactersLength, llvmFunctionName);
 
   if (abbreviationLogEnabled())
     appendToLog(fmt::format("Input: {}\nDirectory: {}\nPrefix/suffix/index chars: {}/{}/{}\n"
@@ -438,7 +574,7 @@ Path Path::getAbbreviatedDynamic() const {
 
 void Path::resetAbbreviation() {
   truncatedFunctionNameMap().clear();
-  abbreviators().clear();
+  directories() = Directories();
 }
 
 std::uint64_t Path::getMaxFilenamePrefixLength() {

@@ -86,6 +86,10 @@ int replaceWithSymlink(const char* linkText, const char* target);
 // mount, an immutable attribute.
 bool writableByCaller(const char* path, bool directory);
 
+// "<device>:<inode>" of the directory at `path`, the same for every name of it (links, bind
+// mounts); empty when there is no directory there.
+std::string directoryIdentity(const char* path);
+
 // The operating system's numbers of this process and of the calling thread.
 std::uint64_t processId();
 std::uint64_t currentThreadId();

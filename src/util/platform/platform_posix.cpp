@@ -5,6 +5,7 @@
 #include <link.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -65,6 +66,14 @@ void* librarySymbol(void* library, const char* name) {
 
 void closeLibrary(void* library) {
   dlclose(library);
+}
+
+std::string directoryIdentity(const char* path) {
+  struct stat st {};
+  if (stat(path, &st) != 0 || !S_ISDIR(st.st_mode))
+    return std::string();
+  return std::to_string(static_cast<std::uint64_t>(st.st_dev)) + ":" +
+         std::to_string(static_cast<std::uint64_t>(st.st_ino));
 }
 
 std::uint64_t processId() {
