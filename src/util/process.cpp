@@ -2,27 +2,38 @@
 
 #include "util/platform/platform.h"
 
-#include <cstdio>
+#include <cstddef>
 
 namespace util {
 
 std::string runCommandAndGetOutput(const char* command) {
-  const std::string commandLine = std::string(command != nullptr ? command : "") + " 2>&1";
-  FILE* pipe = platform::openReadPipe(commandLine.c_str());
-  if (pipe == nullptr)
-    return "Failed to execute command [" + commandLine + "].";
+  const char* text = command != nullptr ? command : "";
+  // The error texts show the command as callers know it, with " 2>&1" after it, although the
+  // shell gets the text alone: standard error is joined to the pipe by descriptor.
+  const auto failure = [text](const char* what) {
+    return std::string(what) + " [" + text + " 2>&1].";
+  };
+  platform::CommandPipe pipe;
+  if (!platform::startCommandPipe(text, pipe))
+    return failure("Failed to execute command");
   std::string output;
+  bool failed = false;
   try {
     // Read in blocks rather than lines, so that bytes after a NUL in the output survive.
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      output.append(buffer, n);
+    for (;;) {
+      const std::ptrdiff_t n = platform::readCommandPipe(pipe, buffer, sizeof buffer);
+      if (n <= 0) {
+        failed = n < 0;
+        break;
+      }
+      output.append(buffer, static_cast<std::size_t>(n));
+    }
   } catch (...) {
-    platform::closePipe(pipe);
-    return "Failed to get command output [" + commandLine + "].";
+    failed = true;
   }
-  platform::closePipe(pipe);
-  return output;
+  platform::closeCommandPipe(pipe);
+  return failed ? failure("Failed to get command output") : output;
 }
 
 void* loadLibrary(const char* filename) {

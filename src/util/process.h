@@ -14,9 +14,11 @@
 
 namespace util {
 
-// Everything the command prints, standard error merged in ("<command> 2>&1" through the
-// shell), exactly as printed. "Failed to execute command [...]." when the shell cannot be
-// started; "Failed to get command output [...]." when reading fails.
+// Everything the command prints, exactly as printed: "/bin/sh -c <command>" runs with its
+// standard error on the same pipe as its standard output, so pipelines, lists and background
+// jobs are included, in the pipe's order. A null command is an empty one. "Failed to execute
+// command [...]." when the shell cannot be started; "Failed to get command output [...]." when
+// reading fails.
 LOOM_UTIL_API std::string runCommandAndGetOutput(const char* command);
 
 // The platform's loader: a handle, or null when the library cannot be loaded.

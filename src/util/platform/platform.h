@@ -4,6 +4,7 @@
 // The thin layer between the library and the operating system. Nothing outside
 // src/util/platform calls the operating system directly.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -20,9 +21,23 @@ void debuggerOutput(const char* text);
 // cannot tell.
 std::string currentModulePath();
 
-// A pipe reading what the shell command prints (popen with "r"); null when it cannot start.
-FILE* openReadPipe(const char* commandLine);
-void closePipe(FILE* pipe);
+// A shell command running with its standard output and standard error on one pipe, of which
+// this process holds the read end.
+struct CommandPipe {
+  int readEnd = -1;
+  std::int64_t child = -1;
+};
+
+// Starts "/bin/sh -c <command>", the text handed over unchanged, with descriptors 1 and 2 both
+// on the pipe's write end; the child does not inherit the read end. False, with nothing left
+// open, when the shell cannot be started.
+bool startCommandPipe(const char* command, CommandPipe& pipe);
+// Up to `size` bytes of what the command printed: the count, 0 at the end, -1 on an error.
+// Interrupted reads are retried.
+std::ptrdiff_t readCommandPipe(const CommandPipe& pipe, char* buffer, std::size_t size);
+// Closes the read end, then waits for the shell, so that no zombie is left; a command still
+// writing gets SIGPIPE rather than blocking the wait. Its exit status is not examined.
+void closeCommandPipe(CommandPipe& pipe);
 
 // The module loader: open by file name (null on failure), look up a symbol, close.
 void* openLibrary(const char* filename);

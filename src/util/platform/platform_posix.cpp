@@ -1,12 +1,16 @@
 #include "util/platform/platform.h"
 
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <link.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace util {
@@ -48,12 +52,53 @@ std::string currentModulePath() {
   return gModulePathKnown ? std::string(gModulePath) : std::string();
 }
 
-FILE* openReadPipe(const char* commandLine) {
-  return popen(commandLine, "r");
+bool startCommandPipe(const char* command, CommandPipe& pipe) {
+  int ends[2];
+  // Close-on-exec from the start, so that no child started meanwhile by another thread holds
+  // an end open. The dup2 actions clear the flag on 1 and 2 (also when an end already is one
+  // of them), and the originals close at exec.
+  if (pipe2(ends, O_CLOEXEC) != 0)
+    return false;
+  posix_spawn_file_actions_t actions;
+  int error = posix_spawn_file_actions_init(&actions);
+  if (error == 0) {
+    if ((error = posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO)) == 0)
+      error = posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
+    // "--": a command that begins with a dash is still the command, not an option of the shell.
+    char* argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>("--"),
+                    const_cast<char*>(command), nullptr};
+    pid_t child = -1;
+    if (error == 0)
+      error = posix_spawn(&child, "/bin/sh", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error == 0) {
+      close(ends[1]);
+      pipe.readEnd = ends[0];
+      pipe.child = child;
+      return true;
+    }
+  }
+  close(ends[0]);
+  close(ends[1]);
+  return false;
 }
 
-void closePipe(FILE* pipe) {
-  pclose(pipe);
+std::ptrdiff_t readCommandPipe(const CommandPipe& pipe, char* buffer, std::size_t size) {
+  ssize_t n;
+  while ((n = read(pipe.readEnd, buffer, size)) < 0 && errno == EINTR) {
+  }
+  return n;
+}
+
+void closeCommandPipe(CommandPipe& pipe) {
+  if (pipe.readEnd >= 0)
+    close(pipe.readEnd);
+  if (pipe.child > 0) {
+    int status;
+    while (waitpid(static_cast<pid_t>(pipe.child), &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  pipe = CommandPipe();
 }
 
 void* openLibrary(const char* filename) {
