@@ -340,6 +340,37 @@ TEST_F(FileOps, MakeDirectoryWritesEveryFailureToTheWarningsFile) {
   }
 }
 
+TEST_F(FileOps, AWarningThatCannotBeWrittenLeavesThePreviousOneAndGoesToStandardError) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: warnings on a full or read-only disk not checked";
+  const std::string disk = mountTmpfs("disk", "64k");
+  for (const std::string& dir : {root(), disk}) {
+    fs::current_path(dir);
+    EXPECT_FALSE(CopyDirectory(Path("gone"), Path("x"))); // the warning to keep
+  }
+  writeFile(disk + "/filler", 1 << 20, 3); // cut where the disk is full
+  const std::string view = bindMount(disk, "view", true);
+  const std::pair<std::string, const char*> rows[] = {
+      {disk, "write the file: No space left on device"},
+      {view, "create a temporary file: Read-only file system"},
+      {root(), "close the file: Input/output error"}};
+  for (const auto& [dir, reason] : rows) {
+    SCOPED_TRACE(dir);
+    fs::current_path(dir);
+    testing::internal::CaptureStderr();
+    if (dir == root())
+      faults::plant({faults::Close, 0, EIO, 0});
+    EXPECT_FALSE(CopyDirectory(Path("lost"), Path("x")));
+    faults::disarm();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              std::string("Could not write file_util_warnings.txt (") + reason +
+                  "); the warning was: Source directory <lost> is invalid\n");
+    EXPECT_EQ(read(), "Source directory <gone> is invalid\n");
+    for (const std::string& name : namesIn(dir))
+      EXPECT_EQ(name.rfind(".file_util_warnings.txt", 0), std::string::npos) << name;
+  }
+}
+
 // The absolute normal text of `path`, lexically: runs of separators, "." and ".." resolved, the
 // root its own parent.
 std::string normalAbsolute(const std::string& path) {

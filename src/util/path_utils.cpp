@@ -20,15 +20,16 @@ namespace {
 
 std::string gLastMessage; // detail of the most recent failure
 
-// The warnings file holds only the most recent warning.
+// The warnings file holds only the most recent warning. It is replaced whole, so a warning that
+// cannot be written (a full disk, a read-only directory) leaves the previous one as it was; the
+// new one then goes to standard error with the reason.
 void writeWarning(const std::string& message) {
-  FILE* file = std::fopen("file_util_warnings.txt", "w");
-  if (file == nullptr) {
-    std::fputs("Could not open file_util_warnings.txt for writing.", stderr);
-    return;
-  }
-  std::fprintf(file, "%s\n", message.c_str());
-  std::fclose(file);
+  const platform::WriteOutcome outcome =
+      platform::replaceFileContent("file_util_warnings.txt", message + "\n");
+  if (!outcome.written)
+    std::fprintf(stderr, "Could not write file_util_warnings.txt (%s); the warning was: %s\n",
+                 platform::describeFailure(outcome.failedStep, outcome.error).c_str(),
+                 message.c_str());
 }
 
 void fail(const std::string& message) {
