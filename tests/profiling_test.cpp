@@ -1,5 +1,5 @@
+#include "hostile_fs.h"
 #include "run_command.h"
-#include "temp_dir.h"
 #include "util/feature_store.h"
 #include "util/messages.h"
 #include "util/profiling.h"
@@ -42,10 +42,12 @@ static void play(const std::string& steps) {
   }
 }
 
-class Profiling : public TempDirTest {
+// Also the host's message interface, recording the warnings.
+class Profiling : public HostileFsTest, public MessageInterface {
 protected:
   void SetUp() override {
-    TempDirTest::SetUp();
+    HostileFsTest::SetUp();
+    setMessageInterface(this);
     play("ProfilingLogDetailedEnabled=1 ProfilingIILogEnabled=1 ProfilingLogFlushRegions=1 "
          "ProfilingLogEnabled=1 #");
     currentLogger().setClock(+[] { return gNow; });
@@ -54,8 +56,24 @@ protected:
     ProfilingLog::reset();
     ClearFeatures();
     ProfilingLog::flush("");
-    TempDirTest::TearDown();
+    setMessageInterface(&nullMessageInterface);
+    HostileFsTest::TearDown();
   }
+  void error(const std::string&, const MessageParameters&) override {}
+  void warning(const std::string& id, const MessageParameters& p) override {
+    mWarnings.emplace_back(id, p);
+  }
+  void info(const std::string&, const MessageParameters&) override {}
+  void debug(const std::string&, const MessageParameters&) override {}
+  // Warning `i` tells that the report at `prefix`... was not written for `reason`; it is gone.
+  void expectNotWritten(std::size_t i, const std::string& prefix, const char* reason) {
+    ASSERT_GT(mWarnings.size(), i);
+    EXPECT_EQ(mWarnings[i].first, "PROFILING_LOG_NOT_WRITTEN");
+    EXPECT_THAT(mWarnings[i].second["path"], StartsWith(prefix));
+    EXPECT_THAT(mWarnings[i].second["reason"], HasSubstr(reason));
+    EXPECT_FALSE(boost::filesystem::exists(mWarnings[i].second["path"]));
+  }
+  std::vector<std::pair<std::string, MessageParameters>> mWarnings;
 };
 
 TEST_F(Profiling, ReportsOfNestedStagesCountOpenStagesUpToTheWritingMoment) {
@@ -100,46 +118,90 @@ TEST_F(Profiling, ScopedStagesSurviveProfilingSwitchedInsideTheScope) {
   EXPECT_EQ(currentLogger().detailSnapshot().size(), 1u);
 }
 
-TEST_F(Profiling, ThreadsHaveTheirOwnLoggers) {
+// Each thread's logger keeps its own records, and its reports files of their own even when all
+// are written at once under one time stamp (a name taken gets "-2", "-3", ...).
+TEST_F(Profiling, ThreadsHaveTheirOwnLoggersAndReports) {
   std::vector<std::pair<std::size_t, std::uint64_t>> runs(4); // records and thread id
+  Texts expected(4, "t\n" + std::string(114, '=') + "\n");    // the interval reports
   std::vector<std::thread> threads;
-  for (auto& run : runs)
-    threads.emplace_back([&run] {
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&runs, t] {
+      ProfilingLog::flush("t");
       for (int i = 0; i < 200; ++i)
         ScopedProfiling outer({"outer", "x"}), inner({"inner", "y"});
-      run = {currentLogger().detailSnapshot().size(), currentLogger().threadId()};
+      for (int i = 0; i < 3; ++i)
+        ProfilingLog::initiationInterval(t, i, 0.5, 0.25);
+      runs[t] = {currentLogger().detailSnapshot().size(), currentLogger().threadId()};
+      currentLogger().writeReports("now");
       ProfilingLog::reset(); // nothing left to report at exit
     });
   std::set<std::uint64_t> ids{currentLogger().threadId()};
   for (std::size_t t = 0; t < 4; ++t) {
     threads[t].join();
-    EXPECT_TRUE(runs[t].first == 400u && ids.insert(runs[t].second).second) << t;
+    EXPECT_EQ(runs[t].first, 400u) << t;
+    EXPECT_TRUE(ids.insert(runs[t].second).second) << t;
+    for (int i = 0; i < 3; ++i)
+      expected[t] += std::to_string(t) + "," + std::to_string(i) + ".000000,0.500000,0.250000\n";
   }
+  EXPECT_THAT(files("loomprofiler-II-now"), UnorderedElementsAreArray(expected));
+  EXPECT_THAT(namesIn("."),
+              IsSupersetOf({"loomprofiler-II-now.log", "loomprofiler-II-now-2.log",
+                            "loomprofiler-II-now-3.log", "loomprofiler-II-now-4.log"}));
+  EXPECT_THAT(files("loomprofiler_t_"), Each(HasSubstr("|          200 | outer \n")));
 }
 
 // Reports land in "ProfilingLogDirectory", made when missing; a region without stages leaves no
 // trace; a report that cannot be written is reported to the host.
 TEST_F(Profiling, ReportsGoToTheLogDirectoryOrAreReported) {
-  struct Sink : MessageInterface {
-    void error(const std::string&, const MessageParameters&) override {}
-    void warning(const std::string& id, const MessageParameters& p) override {
-      log += id + " " + p.at("path") + "; ";
-    }
-    void info(const std::string&, const MessageParameters&) override {}
-    void debug(const std::string&, const MessageParameters&) override {}
-    std::string log;
-  } sink;
-  setMessageInterface(&sink);
   SetFeatureString("profilinglogdirectory", "out/reports");
   play("ProfilingLogTraceEnabled=1 #empty #r1 A@0 -@1 #r2");
   EXPECT_EQ(files("loomprofiler", "out/reports").size(), 2u); // r1's summary and trace
   EXPECT_EQ(files("loom_profiler_details_r1_", "out/reports").size(), 1u);
-  EXPECT_TRUE(files("loom").empty() && sink.log.empty());
+  EXPECT_TRUE(files("loom").empty());
+  EXPECT_TRUE(mWarnings.empty());
   std::ofstream("blocker") << "a file, not a directory";
   SetFeatureString("ProfilingLogDirectory", "blocker");
   play("B@2 -@3 #r3");
-  setMessageInterface(nullptr);
-  EXPECT_THAT(sink.log, StartsWith("PROFILING_LOG_NOT_WRITTEN blocker/loomprofiler_r2_"));
+  expectNotWritten(0, "blocker/loomprofiler_r2_", "create the file: Not a directory");
+}
+
+// A report cut short (a full disk, a failing write) is removed and reported once, with the
+// system's reason; the reports around it are written.
+TEST_F(Profiling, ReportsNotWrittenWholeAreRemovedAndReportedWithTheReason) {
+  faults::plant({faults::Write, 1, EIO, 0}); // the summary is written, the details fail
+  play("#r A@0 -@1 #r");
+  faults::disarm();
+  EXPECT_EQ(files("loomprofiler_r_").size(), 1u);
+  EXPECT_EQ(files("loom_profiler_details_r_").size(), 0u);
+  EXPECT_EQ(mWarnings.size(), 1u);
+  expectNotWritten(0, "loom_profiler_details_r_", "write the file: Input/output error");
+  if (!mountsAvailable())
+    GTEST_SKIP() << "needs root for mounts: a full disk is not checked";
+  const std::string full = mountTmpfs("full", "64k");
+  writeFile(full + "/filler", 1 << 17, 1); // fills it
+  SetFeatureString("ProfilingLogDirectory", full);
+  play("A@2 -@3 #r");
+  EXPECT_EQ(mWarnings.size(), 3u);
+  expectNotWritten(1, full + "/loomprofiler_r_", "write the file: No space left on device");
+  expectNotWritten(2, full + "/loom_profiler_details_r_", "No space left on device");
+  EXPECT_EQ(namesIn(full), Texts{"filler"});
+  // At exit, on standard error: every report of both loggers and the trace, with the reason.
+  const CommandRun run = runCommand(PROFILING_HELPER " " + full);
+  EXPECT_EQ(run.status, 0);
+  std::string text; // each logger's reports in the order they are made, then the trace
+  for (const char* report : {"loomprofiler__", "loom_profiler_details__", "loomprofiler-II-",
+                             "loomprofiler__", "loom_profiler_details__", "loomprofiler_trace__"})
+    text += "Warning: profiling report not written: " + full + "/" + report +
+            "[^:]*: write the file: No space left on device\n";
+  EXPECT_THAT(run.output, MatchesRegex(text));
+  EXPECT_EQ(namesIn(full), Texts{"filler"});
+}
+
+// The first region's report keeps its name, the second's gets "-2": neither replaces the other.
+TEST_F(Profiling, RegionsOfOneNameEndedInOneSecondKeepTheirOwnReports) {
+  play("#r A@0 -@1 #r B@1 -@2 #r");
+  EXPECT_THAT(files("loomprofiler_r_"),
+              UnorderedElementsAre(HasSubstr("| A \n"), HasSubstr("| B \n")));
 }
 
 // Periodic reports come once more whole seconds than "ProfilingLogOutputFrequency" have passed

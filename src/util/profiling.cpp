@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 
 namespace util {
 namespace internal {
@@ -115,25 +114,31 @@ std::vector<ProfilingLoggerImpl*> allLoggers() {
 // be destroyed with the host's other statics.
 std::atomic<bool> gExiting{false};
 
-// Opens a report file in the directory "ProfilingLogDirectory" names (created when missing,
-// with MakeDirectory's own reporting), else in the working directory. A file that cannot be
-// written is reported rather than lost without a word: to the host's message interface
-// ("PROFILING_LOG_NOT_WRITTEN", parameter "path"), or at exit on standard error.
-std::ofstream openReport(const std::string& fileName) {
+// Writes one report whole into a file of its own in the directory "ProfilingLogDirectory"
+// names (created when missing, with MakeDirectory's own reporting), else in the working
+// directory. A name already taken (another thread's logger, an earlier region in the same
+// second) gets "-2", "-3", ... before its extension, so no report replaces another. A report
+// that cannot be written whole is removed and reported once, with the system's reason: to the
+// host's message interface ("PROFILING_LOG_NOT_WRITTEN", parameters "path" and "reason"), or
+// at exit on standard error.
+void writeReport(const std::string& fileName, const std::string& text) {
   const std::string directory = GetFeature(Features::PROFILING_LOG_DIRECTORY);
   std::string path = fileName;
   if (!directory.empty()) {
     io::MakeDirectory(directory.c_str(), true);
     path = io::Path(directory).join(fileName).string();
   }
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (out)
-    return out;
+  std::string usedPath;
+  const platform::WriteOutcome outcome = platform::writeNewFile(path, text, usedPath);
+  if (outcome.written)
+    return;
+  const std::string reason = platform::describeFailure(outcome.failedStep, outcome.error);
   if (gExiting)
-    std::fprintf(stderr, "Warning: profiling report not written: %s\n", path.c_str());
+    std::fprintf(stderr, "Warning: profiling report not written: %s: %s\n", usedPath.c_str(),
+                 reason.c_str());
   else
-    getMessageInterface()->warning("PROFILING_LOG_NOT_WRITTEN", {{"path", path}});
-  return out;
+    getMessageInterface()->warning("PROFILING_LOG_NOT_WRITTEN",
+                                   {{"path", usedPath}, {"reason", reason}});
 }
 
 // One Chrome trace-event document with the finished stages of every logger; none when no
@@ -147,29 +152,26 @@ void writeTrace(const std::string& region, const std::string& stamp) {
   }
   if (!anyStage)
     return;
-  std::ofstream out = openReport(fmt::format("loomprofiler_trace_{}_{}.json", region, stamp));
-  if (!out)
-    return;
   const std::uint64_t pid = platform::processId();
   const std::int64_t epoch = traceEpoch();
-  out << "{\"displayTimeUnit\":\"ms\",\"traceEvents\":[";
+  std::string out = "{\"displayTimeUnit\":\"ms\",\"traceEvents\":[";
   bool first = true;
   const auto separate = [&] {
     if (!first)
-      out << ",\n";
+      out += ",\n";
     first = false;
   };
   for (const auto& thread : threads) {
     const std::uint64_t tid = thread.first;
     separate();
-    out << fmt::format("{{\"name\":\"thread_name\",\"ph\":\"M\",\"pid\":{},\"tid\":{},"
+    out += fmt::format("{{\"name\":\"thread_name\",\"ph\":\"M\",\"pid\":{},\"tid\":{},"
                        "\"args\":{{\"name\":\"loom thread {}\"}}}}",
                        pid, tid, tid);
     for (const auto& record : thread.second) {
       const auto cut = record.path.rfind("::");
       const std::string name = cut == std::string::npos ? record.path : record.path.substr(cut + 2);
       separate();
-      out << fmt::format("{{\"name\":\"{}\",\"cat\":\"loom\",\"ph\":\"X\",\"ts\":{:.3f},"
+      out += fmt::format("{{\"name\":\"{}\",\"cat\":\"loom\",\"ph\":\"X\",\"ts\":{:.3f},"
                          "\"dur\":{:.3f},\"pid\":{},\"tid\":{},\"args\":{{\"path\":\"{}\","
                          "\"detail\":\"{}\"}}}}",
                          jsonEscape(name), static_cast<double>(record.start - epoch) / 1000.0,
@@ -177,7 +179,8 @@ void writeTrace(const std::string& region, const std::string& stamp) {
                          jsonEscape(record.path), jsonEscape(record.detail));
     }
   }
-  out << "]}\n";
+  out += "]}\n";
+  writeReport(fmt::format("loomprofiler_trace_{}_{}.json", region, stamp), out);
 }
 
 // Writes every enabled logger's reports once when the library's statics are destroyed.
@@ -369,29 +372,27 @@ void ProfilingLoggerImpl::writeSummary(const std::string& stamp) const {
   const std::string rowFormat =
       fmt::sprintf("| %%-%is | %%12.4f | %%12.4f | %%12.4f | %%12.4f | %%12d | %%s ", width);
 
-  std::ofstream out = openReport(fmt::format("loomprofiler_{}_{}_{}.log", mRegionName,
-                                             reinterpret_cast<std::uintptr_t>(this), stamp));
-  if (!out)
-    return;
-  out << heading();
-  out << fmt::sprintf(headerFormat, "%", "Total (ms)", "Min (ms)", "Max (ms)", "Avg (ms)",
-                      "Invocations", "Stage")
-      << "\n"
-      << kSingleRule << "\n";
+  std::string out = heading();
+  out += fmt::sprintf(headerFormat, "%", "Total (ms)", "Min (ms)", "Max (ms)", "Avg (ms)",
+                      "Invocations", "Stage") +
+         "\n" + kSingleRule + "\n";
   for (const auto& entry : stats) {
     const StageStats& s = entry.second;
     const std::string indent(static_cast<std::size_t>(2 * s.depth), ' ');
     const std::int64_t base = s.depth > 0 ? bases[s.parent] : rootBase;
     const float percent =
         base == 0 ? 0.0f : static_cast<float>(s.total) * 100.0f / static_cast<float>(base);
-    out << fmt::sprintf(rowFormat, indent + fmt::sprintf("%.3f%%", percent),
+    out += fmt::sprintf(rowFormat, indent + fmt::sprintf("%.3f%%", percent),
                         static_cast<double>(s.total) / 1e6, static_cast<double>(s.minimum) / 1e6,
                         static_cast<double>(s.maximum) / 1e6,
                         static_cast<double>(s.total) / (static_cast<double>(s.invocations) * 1e6),
-                        s.invocations, indent + entry.first)
-        << "\n";
+                        s.invocations, indent + entry.first) +
+           "\n";
   }
-  out << kSingleRule << "\n";
+  out += kSingleRule + "\n";
+  writeReport(fmt::format("loomprofiler_{}_{}_{}.log", mRegionName,
+                          reinterpret_cast<std::uintptr_t>(this), stamp),
+              out);
 }
 
 void ProfilingLoggerImpl::writeDetails(const std::string& stamp) const {
@@ -400,24 +401,21 @@ void ProfilingLoggerImpl::writeDetails(const std::string& stamp) const {
   const std::vector<DetailRecord> records = detailSnapshot();
   if (records.empty())
     return;
-  std::ofstream out = openReport(fmt::format("loom_profiler_details_{}_{}_{}.log", mRegionName,
-                                             reinterpret_cast<std::uintptr_t>(this), stamp));
-  if (!out)
-    return;
-  out << heading();
+  std::string out = heading();
   for (const DetailRecord& record : records)
-    out << fmt::sprintf("%s,%s,%i", record.path, record.detail, record.duration) << "\n";
+    out += fmt::sprintf("%s,%s,%i", record.path, record.detail, record.duration) + "\n";
+  writeReport(fmt::format("loom_profiler_details_{}_{}_{}.log", mRegionName,
+                          reinterpret_cast<std::uintptr_t>(this), stamp),
+              out);
 }
 
 void ProfilingLoggerImpl::writeIntervals(const std::string& stamp) const {
   if (!mIIEnabled || mIntervals.empty())
     return;
-  std::ofstream out = openReport(fmt::format("loomprofiler-II-{}.log", stamp));
-  if (!out)
-    return;
-  out << heading();
+  std::string out = heading();
   for (const IntervalRecord& r : mIntervals)
-    out << fmt::sprintf("%d,%f,%f,%f", r.value, r.a, r.b, r.c) << "\n";
+    out += fmt::sprintf("%d,%f,%f,%f", r.value, r.a, r.b, r.c) + "\n";
+  writeReport(fmt::format("loomprofiler-II-{}.log", stamp), out);
 }
 
 } // namespace internal

@@ -20,7 +20,8 @@
 //     util::ScopedProfiling pass({"schedule", designName.c_str()});
 //     ... // nested stages become "schedule::<name>"
 //   }
-//   // loomprofiler_<region>_<logger>_<time>.log is written at exit (or per region by flush)
+//   // loomprofiler_<region>_<logger>_<time>.log is written at exit (or per region by flush);
+//   // a name already taken in that second gets "-2", "-3", ... before ".log"
 
 namespace util {
 
