@@ -1,14 +1,28 @@
-#include "temp_dir.h"
+#include "hostile_fs.h"
 #include "util/feature_store.h"
 #include "util/log_file.h"
 #include "util/messages.h"
+#include <csignal>
 #include <gmock/gmock.h>
+#include <sys/wait.h>
 
 using namespace ::testing;
 using Channel = MessageHandlerRegister;
 
-using LogFile = TempDirTest;
-using Redirection = TempDirTest;
+using LogFile = HostileFsTest;
+using Redirection = HostileFsTest;
+
+// Collects the texts of a channel while it lives, and puts the channel's handler back.
+struct Collect : MessageHandler {
+  explicit Collect(Channel& c) : channel(c), previous(c.GetCurrentHandler()) {
+    channel.RegisterHandler(this);
+  }
+  ~Collect() override { channel.RegisterHandler(previous); }
+  void HandleMessage(const char* text) override { texts.push_back(text); }
+  Channel& channel;
+  MessageHandler* previous;
+  std::vector<std::string> texts;
+};
 
 TEST_F(LogFile, CopiesEveryChannelIntoTheFileAndStillToStandardError) {
   FileMessageHandler host(stderr, "host: ", nullptr, false); // kept after the file, and put back
@@ -65,4 +79,62 @@ TEST_F(Redirection, NestsAndIgnoresMissingDirectories) {
   }
   EXPECT_EQ(target(), before);
   EXPECT_EQ(contentOf("redirected_output.txt") + contentOf("inner.txt"), "printf\nchild\ni\n");
+}
+
+TEST_F(LogFile, EveryTextSentIsInTheFileWhenTheProcessDies) {
+  const std::function<void()> deaths[] = {[] { std::abort(); }, [] { raise(SIGKILL); },
+                                          [] { raise(SIGSEGV); },
+                                          [] {
+                                            setenv("SEGFAULT_ASSERT", "1", 1);
+                                            LOOM_FAIL("x");
+                                          }};
+  for (const auto& die : deaths) {
+    const pid_t child = fork();
+    if (child == 0) {
+      loom_open_log_file("died.log");
+      Channel::info.ReceiveMessage("one\n");
+      Channel::warnings.ReceiveMessage("two\n");
+      Channel::errors.ReceiveMessage("three\n");
+      die();
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(contentOf("died.log"), "Info: one\nWarning: two\nError: three\n");
+  }
+}
+
+TEST_F(LogFile, TheFirstFailedWriteIsReportedOnceBelowTheFile) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: a log file on a full disk not checked";
+  const std::string disk = mountTmpfs("disk", "64k");
+  Collect warnings(Channel::warnings);
+  loom_open_log_file(disk + "/run.log");
+  const std::string text(1000, 'x');
+  for (int i = 0; i < 100; ++i) // more than the disk holds
+    Channel::info.ReceiveMessage((text + "\n").c_str());
+  loom_close_log_file();
+  ASSERT_EQ(warnings.texts.size(), 1u);
+  EXPECT_EQ(warnings.texts[0],
+            "Could not write the log file '" + disk + "/run.log': No space left on device\n");
+}
+
+TEST_F(Redirection, OutputThatNoLongerReachesTheFileEndsItAndIsReportedOnce) {
+  if (!mountsAvailable())
+    GTEST_SKIP() << "not root: redirection onto a full disk not checked";
+  const std::string disk = mountTmpfs("disk", "64k");
+  Collect warnings(Channel::warnings);
+  {
+    util::RedirectConsoleOutput capture((disk + "/out.txt").c_str());
+    EXPECT_TRUE(capture.isActive());
+    for (int i = 0; i < 100; ++i) // more than the disk holds
+      std::printf("%01000d\n", i);
+    EXPECT_FALSE(capture.isActive());
+    EXPECT_FALSE(capture.isActive());
+  }
+  ASSERT_EQ(warnings.texts.size(), 1u);
+  EXPECT_EQ(warnings.texts[0], "Could not write standard output into '" + disk +
+                                   "/out.txt': No space left on device\n");
+  EXPECT_EQ(std::ferror(stdout), 0); // the console itself is fine
 }

@@ -1,4 +1,5 @@
 #include "temp_dir.h"
+#include "util/messages.h"
 #include "util/output_stream.h"
 
 using namespace util::io;
@@ -34,6 +35,12 @@ TEST(OutputStreamIndent, LevelsWrapAfterNineteenAndTabsAreKeptOnCopies) {
 class ConcreteStreams : public TempDirTest {};
 
 TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
+  struct Collect : MessageHandler {
+    std::vector<std::string> texts;
+    void HandleMessage(const char* text) override { texts.push_back(text); }
+  } warnings;
+  MessageHandler* const previous = MessageHandlerRegister::warnings.GetCurrentHandler();
+  MessageHandlerRegister::warnings.RegisterHandler(&warnings);
   StringOutputStream text;
   text.write("raw\0bytes", 9);
   text.write(static_cast<const char*>(nullptr)); // as empty, like the file stream
@@ -55,4 +62,14 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
   closed.close();
   file.write("x"); // after closing
   EXPECT_TRUE(full.hasError() && flushed.hasError() && closed.hasError() && file.hasError());
+  full.close(); // a second failure is not reported again
+  MessageHandlerRegister::warnings.RegisterHandler(previous);
+  const std::string disk = "'/dev/full': ", reason = ": No space left on device\n";
+  EXPECT_EQ(warnings.texts,
+            (std::vector<std::string>{
+                "Could not write 'no/such/dir/out.txt': open the file: No such file or directory\n",
+                "Could not write " + disk + "write the file" + reason,
+                "Could not write " + disk + "flush the file" + reason,
+                "Could not write " + disk + "close the file" + reason,
+                "Could not write 'out.txt': write the file: Bad file descriptor\n"}));
 }

@@ -28,7 +28,9 @@ namespace util {
 
 // Sends the process's standard output (the descriptor, so also child processes and any
 // library) into a file for the object's lifetime. A file that cannot be opened leaves
-// everything as it was. Redirections nest when destroyed in reverse order.
+// everything as it was. Redirections nest when destroyed in reverse order. The first failure
+// to write standard output into the file (a full disk) is reported once on the warning
+// channel, with the path and the reason, when isActive() or the destructor finds it.
 class LOOM_UTIL_API RedirectConsoleOutput {
 public:
   RedirectConsoleOutput() : RedirectConsoleOutput("redirected_output.txt") {}
@@ -37,12 +39,18 @@ public:
   RedirectConsoleOutput(const RedirectConsoleOutput&) = delete;
   RedirectConsoleOutput& operator=(const RedirectConsoleOutput&) = delete;
 
-  bool isActive() const { return mActive; }
+  // Whether output still reaches the file: flushes standard output, and is false from the
+  // first write into the file that failed.
+  bool isActive() const;
 
 private:
+  bool checkWrites() const;
+
   int mSavedStdout = -1;
   FILE* mFile = nullptr;
   bool mActive = false;
+  mutable bool mFailed = false;
+  std::string mPath;
 };
 
 } // namespace util

@@ -3,6 +3,7 @@
 #include "util/feature_store.h"
 #include "util/platform/platform.h"
 
+#include <cerrno>
 #include <iostream>
 #include <new>
 
@@ -54,10 +55,15 @@ void FileMessageHandler::HandleMessage(const char* text) {
     util::platform::debuggerOutput(text);
     util::platform::debuggerOutput("\n");
   }
-  // A channel never fails: write errors are ignored.
   if (mStream != nullptr) {
-    std::fputs(mPrefix != nullptr ? mPrefix : "", mStream);
-    std::fputs(text, mStream);
+    errno = 0;
+    const bool written = std::fputs(mPrefix != nullptr ? mPrefix : "", mStream) >= 0 &&
+                         std::fputs(text, mStream) >= 0 && std::fflush(mStream) == 0;
+    if (!written) {
+      const int error = errno != 0 ? errno : EIO;
+      std::clearerr(mStream); // the next text tries again
+      writeFailed(error);
+    }
   }
   if (mNext != nullptr)
     mNext->HandleMessage(text);

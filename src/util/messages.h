@@ -43,10 +43,11 @@ public:
   void HandleMessage(const char* text) override;
 };
 
-// Writes mPrefix and the text to mStream (no line break, no flush), then passes the text on
-// to mNext. A debug-only handler writes and forwards nothing while debug messages are off.
-// Without a stream it only forwards; without a next handler the chain ends; a null text is
-// taken as empty.
+// Writes mPrefix and the text to mStream (no line break added) and flushes it, so a text sent
+// is in the file even if the process dies next; then passes the text on to mNext. A failed
+// write or flush is given to writeFailed, which does nothing here: a channel never fails. A
+// debug-only handler writes and forwards nothing while debug messages are off. Without a stream it
+// only forwards; without a next handler the chain ends; a null text is taken as empty.
 class LOOM_UTIL_API FileMessageHandler : public MessageHandler {
 public:
   FileMessageHandler(FILE* stream, const char* prefix, MessageHandler* next,
@@ -61,6 +62,10 @@ public:
   MessageHandler* getNext() const { return mNext; }
   void setNext(MessageHandler* next) { mNext = next; }
   bool isDebugOnly() const { return mDebugOnly; }
+
+protected:
+  // Called with the system's error number when writing or flushing a text failed.
+  virtual void writeFailed(int /*error*/) {}
 
 private:
   FILE* mStream;         // null only while installed on no channel

@@ -1,7 +1,9 @@
 #include "util/output_stream.h"
 
 #include "util/assert_handler.h"
+#include "util/messages.h"
 
+#include <cerrno>
 #include <cstring>
 #include <sstream>
 
@@ -112,20 +114,30 @@ void OutputStream::writeNewLine() {
 }
 
 FileOutputStream::FileOutputStream(const std::string& fileName)
-    : mFile(std::fopen(fileName.c_str(), "wb")), mError(mFile == nullptr) {}
+    : mPath(fileName), mFile(std::fopen(fileName.c_str(), "wb")) {
+  if (mFile == nullptr)
+    fail("open the file", errno);
+}
 
 FileOutputStream::~FileOutputStream() {
   close();
 }
 
+void FileOutputStream::fail(const char* step, int error) {
+  if (!mError)
+    MessageHandlerRegister::warnings.ReceiveMessage(
+        ("Could not write '" + mPath + "': " + step + ": " + std::strerror(error) + "\n").c_str());
+  mError = true;
+}
+
 void FileOutputStream::flush() {
   if (mFile != nullptr && std::fflush(mFile) != 0)
-    mError = true;
+    fail("flush the file", errno);
 }
 
 void FileOutputStream::close() {
   if (mFile != nullptr && std::fclose(mFile) != 0)
-    mError = true;
+    fail("close the file", errno);
   mFile = nullptr;
 }
 
@@ -135,12 +147,10 @@ void FileOutputStream::write(const char* text) {
 }
 
 void FileOutputStream::write(const char* data, std::size_t size) {
-  if (mFile == nullptr) {
-    mError = true;
-    return;
-  }
-  if (std::fwrite(data, 1, size, mFile) != size)
-    mError = true;
+  if (mFile == nullptr)
+    fail("write the file", EBADF); // closed, or never opened
+  else if (std::fwrite(data, 1, size, mFile) != size)
+    fail("write the file", errno);
 }
 
 } // namespace io

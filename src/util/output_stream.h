@@ -96,7 +96,8 @@ private:
 };
 
 // Writes a file. A file that cannot be opened leaves the stream disabled (isEnabled() false)
-// with hasError() true; a failed write sets hasError().
+// with hasError() true; a failed write, flush or close sets hasError(). The first failure is
+// also reported once on the warning channel, with the path and the system's reason.
 class LOOM_UTIL_API FileOutputStream : public OutputStream {
 public:
   explicit FileOutputStream(const std::string& fileName);
@@ -113,8 +114,11 @@ public:
   bool hasError() const override { return mError; }
 
 private:
+  void fail(const char* step, int error);
+
+  std::string mPath;
   FILE* mFile;
-  bool mError;
+  bool mError = false;
 };
 
 } // namespace io
