@@ -1,3 +1,4 @@
+#include "channel_texts.h"
 #include "hostile_fs.h"
 #include "util/feature_store.h"
 #include "util/log_file.h"
@@ -11,18 +12,6 @@ using Channel = MessageHandlerRegister;
 
 using LogFile = HostileFsTest;
 using Redirection = HostileFsTest;
-
-// Collects the texts of a channel while it lives, and puts the channel's handler back.
-struct Collect : MessageHandler {
-  explicit Collect(Channel& c) : channel(c), previous(c.GetCurrentHandler()) {
-    channel.RegisterHandler(this);
-  }
-  ~Collect() override { channel.RegisterHandler(previous); }
-  void HandleMessage(const char* text) override { texts.push_back(text); }
-  Channel& channel;
-  MessageHandler* previous;
-  std::vector<std::string> texts;
-};
 
 TEST_F(LogFile, CopiesEveryChannelIntoTheFileAndStillToStandardError) {
   FileMessageHandler host(stderr, "host: ", nullptr, false); // kept after the file, and put back
@@ -109,7 +98,7 @@ TEST_F(LogFile, TheFirstFailedWriteIsReportedOnceBelowTheFile) {
   if (!mountsAvailable())
     GTEST_SKIP() << "not root: a log file on a full disk not checked";
   const std::string disk = mountTmpfs("disk", "64k");
-  Collect warnings(Channel::warnings);
+  ChannelTexts warnings(Channel::warnings);
   loom_open_log_file(disk + "/run.log");
   const std::string text(1000, 'x');
   for (int i = 0; i < 100; ++i) // more than the disk holds
@@ -124,7 +113,7 @@ TEST_F(Redirection, OutputThatNoLongerReachesTheFileEndsItAndIsReportedOnce) {
   if (!mountsAvailable())
     GTEST_SKIP() << "not root: redirection onto a full disk not checked";
   const std::string disk = mountTmpfs("disk", "64k");
-  Collect warnings(Channel::warnings);
+  ChannelTexts warnings(Channel::warnings);
   {
     util::RedirectConsoleOutput capture((disk + "/out.txt").c_str());
     EXPECT_TRUE(capture.isActive());

@@ -1,5 +1,5 @@
+#include "channel_texts.h"
 #include "temp_dir.h"
-#include "util/messages.h"
 #include "util/output_stream.h"
 
 using namespace util::io;
@@ -35,12 +35,7 @@ TEST(OutputStreamIndent, LevelsWrapAfterNineteenAndTabsAreKeptOnCopies) {
 class ConcreteStreams : public TempDirTest {};
 
 TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
-  struct Collect : MessageHandler {
-    std::vector<std::string> texts;
-    void HandleMessage(const char* text) override { texts.push_back(text); }
-  } warnings;
-  MessageHandler* const previous = MessageHandlerRegister::warnings.GetCurrentHandler();
-  MessageHandlerRegister::warnings.RegisterHandler(&warnings);
+  ChannelTexts warnings(MessageHandlerRegister::warnings);
   StringOutputStream text;
   text.write("raw\0bytes", 9);
   text.write(static_cast<const char*>(nullptr)); // as empty, like the file stream
@@ -63,7 +58,6 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
   file.write("x"); // after closing
   EXPECT_TRUE(full.hasError() && flushed.hasError() && closed.hasError() && file.hasError());
   full.close(); // a second failure is not reported again
-  MessageHandlerRegister::warnings.RegisterHandler(previous);
   const std::string disk = "'/dev/full': ", reason = ": No space left on device\n";
   EXPECT_EQ(warnings.texts,
             (std::vector<std::string>{

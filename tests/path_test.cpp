@@ -1,6 +1,6 @@
+#include "channel_texts.h"
 #include "hostile_fs.h"
 #include "util/feature_store.h"
-#include "util/messages.h"
 #include "util/output_stream.h"
 #include "util/path.h"
 #include "util/string_utils.h"
@@ -296,12 +296,7 @@ TEST_F(Abbreviation, NamesGivenBeforeTheDirectoryExistedStayGivenUnderEveryName)
 }
 
 TEST_F(Abbreviation, TheDebugLogReportsItsFirstFailedWriteOnTheWarningChannel) {
-  struct Collect : MessageHandler {
-    std::vector<std::string> texts;
-    void HandleMessage(const char* text) override { texts.push_back(text); }
-  } collect;
-  MessageHandler* const previous = MessageHandlerRegister::warnings.GetCurrentHandler();
-  MessageHandlerRegister::warnings.RegisterHandler(&collect);
+  ChannelTexts collect(MessageHandlerRegister::warnings);
   util::SetFeatureBoolean("enableAbbreviationLog", true);
   abbreviate("d/abc.v");
   faults::plant({faults::Write, 0, ENOSPC, 0});
@@ -309,7 +304,6 @@ TEST_F(Abbreviation, TheDebugLogReportsItsFirstFailedWriteOnTheWarningChannel) {
   faults::plant({faults::Write, 1, EIO, 0});
   abbreviate("d/x.v"); // the first record written, the second lost: reported again
   faults::disarm();
-  MessageHandlerRegister::warnings.RegisterHandler(previous);
   EXPECT_EQ(
       collect.texts,
       (std::vector<std::string>{
