@@ -89,7 +89,7 @@ TEST_F(LogFile, EveryTextSentIsInTheFileWhenTheProcessDies) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_NE(status, 0); // it died (under a sanitizer its handler may exit instead)
     EXPECT_EQ(contentOf("died.log"), "Info: one\nWarning: two\nError: three\n");
   }
 }

@@ -73,6 +73,20 @@ std::string temporaryName(const std::string& target) {
   return directoryOf(target) + "/." + base + suffix;
 }
 
+// Creates a new temporary file beside `target` (exclusively, trying other names while they
+// exist); its descriptor, or -1 with errno set. `temporary` receives its name.
+int createTemporaryBeside(const std::string& target, mode_t mode, std::string& temporary) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = temporaryName(target);
+    fd = retryInterrupted(
+        [&] { return open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
+    if (fd < 0 && errno != EEXIST)
+      break;
+  }
+  return fd;
+}
+
 // Follows symbolic links at `path` to the name that a write through it would replace; the last
 // name may be absent (a new file, or the destination of a dangling link). 0 or an error number.
 int followLinks(std::string& path) {
@@ -187,14 +201,7 @@ CopyOutcome copyFileReplacing(const char* from, const char* to) {
   }
 
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = temporaryName(target);
-    fd = retryInterrupted(
-        [&] { return open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
-    if (fd < 0 && errno != EEXIST)
-      break;
-  }
+  const int fd = createTemporaryBeside(target, 0600, temporary);
   if (fd < 0)
     return fail("create a temporary file beside the target", errno);
   Descriptor out(fd);
@@ -294,14 +301,7 @@ WriteOutcome replaceFileContent(const char* path, const std::string& data) {
   if (const int error = followLinks(target))
     return fail("follow the file's links", error);
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = temporaryName(target);
-    fd = retryInterrupted(
-        [&] { return open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
-    if (fd < 0 && errno != EEXIST)
-      break;
-  }
+  const int fd = createTemporaryBeside(target, 0666, temporary);
   if (fd < 0)
     return fail("create a temporary file", errno);
   Descriptor out(fd);
