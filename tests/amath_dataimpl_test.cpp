@@ -136,27 +136,6 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
   mpfr_clear(x);
 }
 
-// With flushing on, a value just below the normal range (2^-126 - 2^-150 in (8,23), which
-// narrowing to float would round up to 2^-126) packs as a signed zero with every packer; with
-// flushing off it rounds to the smallest normal.
-TEST_F(Refs, NativeFormatsFlushBelowTheNormalRange) {
-  const std::tuple<VarFloatRef*, VarType*, int, std::uint64_t> formats[] = {
-      {&v, &single, -126, 0x00800000}, {&w, &doubleLike, -1022, 1ull << 52}}; // smallest normal
-  for (const auto& [ref, type, minimum, normal] : formats)
-    for (bool negative : {false, true})
-      for (bool flush : {true, false}) {
-        ports[0].setVarType(type);
-        ref->bindIO(ports[0]);
-        mpfr_set_si_2exp(ref->getRef().mValue, negative ? -1 : 1, minimum, MPFR_RNDN);
-        negative ? mpfr_nextabove(ref->getRef().mValue) : mpfr_nextbelow(ref->getRef().mValue);
-        VarFloatPacker::flushSubnormalsToZero(flush);
-        ref->write();
-        const std::uint64_t sign = negative ? 1ull << (minimum == -126 ? 31 : 63) : 0;
-        EXPECT_EQ(mpz_get_ui(ports[0].mData), sign | (flush ? 0 : normal)) << minimum << negative;
-      }
-  VarFloatPacker::flushSubnormalsToZero(true);
-}
-
 TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {
   BIGNUM_SetLong(ports[0], 40);
   a.bindIO(ports[0]);

@@ -197,13 +197,6 @@ TEST_F(Profiling, ReportsNotWrittenWholeAreRemovedAndReportedWithTheReason) {
   EXPECT_EQ(namesIn(full), Texts{"filler"});
 }
 
-// The first region's report keeps its name, the second's gets "-2": neither replaces the other.
-TEST_F(Profiling, RegionsOfOneNameEndedInOneSecondKeepTheirOwnReports) {
-  play("#r A@0 -@1 #r B@1 -@2 #r");
-  EXPECT_THAT(files("loomprofiler_r_"),
-              UnorderedElementsAre(HasSubstr("| A \n"), HasSubstr("| B \n")));
-}
-
 // Periodic reports come once more whole seconds than "ProfilingLogOutputFrequency" have passed
 // since the last (the first stage's end starts the count); stages of no time show 0.000%.
 TEST_F(Profiling, PeriodicReportsWaitTheirIntervalAndZeroTimesHaveNoShare) {

@@ -317,7 +317,7 @@ def float_packing(rng, out):
     packing(out, half, codes, [half.decode(b, 0) for b in codes], [(0, "direct"), (1, "ref")])
     for w_e, w_f, count in [(8, 23, 2500), (11, 52, 2500), (1, 3, 0), (2, 1, 0), (4, 3, 0),
                             (6, 9, 500), (8, 7, 500), (10, 40, 500), (15, 112, 500),
-                            (19, 70, 500), (30, 5, 500)]:
+                            (19, 70, 500), (30, 5, 500), (3, 200, 300), (26, 180, 300)]:
         f = Fmt(w_e, w_f)  # every pattern of the narrowest, else patterns near the special fields
         codes = range(2 * f.sign) if count == 0 else [f.pattern(rng) for _ in range(count)]
         paths = ["direct", "port", "ref"] + ["native"] * (count > 1000)
