@@ -61,15 +61,25 @@ protected:
 
 TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
   std::ofstream("file") << "x";
-  EXPECT_FALSE(MakeDirectory(at("a/b").c_str(), false) || DirExists(at("a")));
-  EXPECT_TRUE(MakeDirectory(at("a/b").c_str(), true) && DirExists(at("a/b")) &&
-              MakeDirectory("a\\c", false) && DirExists("a/c") && MakeDirectory("a", false));
-  EXPECT_FALSE(MakeDirectory("file", true) || MakeDirectory("", true) || FileExists("a") ||
-               DirExists(static_cast<const char*>(nullptr)));
-  EXPECT_TRUE(CopyFile(Path("file"), Path("dst")) && read("dst") == "x");
+  EXPECT_FALSE(MakeDirectory(at("a/b").c_str(), false)); // no parents unless asked
+  EXPECT_FALSE(DirExists(at("a")));
+  EXPECT_TRUE(MakeDirectory(at("a/b").c_str(), true));
+  EXPECT_TRUE(DirExists(at("a/b")));
+  EXPECT_TRUE(MakeDirectory("a\\c", false));
+  EXPECT_TRUE(DirExists("a/c"));
+  EXPECT_TRUE(MakeDirectory("a", false)); // there already
+  for (const char* notMade : {"file", ""})
+    EXPECT_FALSE(MakeDirectory(notMade, true)) << notMade;
+  EXPECT_FALSE(FileExists("a"));
+  EXPECT_FALSE(DirExists(static_cast<const char*>(nullptr)));
+  EXPECT_TRUE(CopyFile(Path("file"), Path("dst")));
+  EXPECT_EQ(read("dst"), "x");
   // Remove and Rename throw on failure, as their callers expect.
   Rename(Path("file"), Path("g"));
-  EXPECT_TRUE(!FileExists("file") && FileExists(Path("g")) && Remove(Path("g")) && !Remove("g"));
+  EXPECT_FALSE(FileExists("file"));
+  EXPECT_TRUE(FileExists(Path("g")));
+  EXPECT_TRUE(Remove(Path("g")));
+  EXPECT_FALSE(Remove("g"));
   EXPECT_THROW(Remove(Path("a")), fs::filesystem_error); // not empty
   EXPECT_THROW(Rename(Path("nothing"), Path("x")), fs::filesystem_error);
   EXPECT_FALSE(CopyFile(Path("missing"), Path("dst")));
@@ -78,11 +88,12 @@ TEST_F(FileOps, MakeRemoveRenameAndCopyReportFailures) {
 
 TEST_F(FileOps, ValidationReportsCreationFailureThenMissingDirectory) {
   std::ofstream("file") << "x";
-  EXPECT_EQ(validate("file/sub") + validate("file"),
-            "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [20]: Not a directory "
-            "path=file/sub\nerror IO_ERR_DIR_DOES_NOT_EXIST path=file/sub\n"
-            "error IO_ERR_FILE_WHEN_EXPECTED_DIR path=file\n");
-  EXPECT_EQ(validate("new\\deep/dir") + validate(""), "");
+  EXPECT_EQ(validate("file/sub"), "error IO_ERR_COULD_NOT_CREATE_DIR details=Error code [20]: "
+                                  "Not a directory path=file/sub\n"
+                                  "error IO_ERR_DIR_DOES_NOT_EXIST path=file/sub\n");
+  EXPECT_EQ(validate("file"), "error IO_ERR_FILE_WHEN_EXPECTED_DIR path=file\n");
+  EXPECT_EQ(validate("new\\deep/dir"), "");
+  EXPECT_EQ(validate(""), "");
   EXPECT_TRUE(DirExists("new/deep/dir"));
   CreateAndValidateOutputDirectory("file/sub", nullptr, nullptr, 0, true); // no callbacks
 }
@@ -135,12 +146,14 @@ TEST_F(FileOps, CopyDirectoryRefusesMissingSourcesAndItsOwnSubtree) {
     EXPECT_FALSE(CopyDirectory(Path(r[0]), Path(r[1]))) << r[1];
     EXPECT_EQ(read(), r[2] + "\n");
   }
-  EXPECT_FALSE(DirExists("dst") || DirExists("a/b") || DirExists("a/y"));
+  for (const char* notMade : {"dst", "a/b", "a/y"})
+    EXPECT_FALSE(DirExists(notMade)) << notMade;
   EXPECT_TRUE(CopyDirectory(Path("a"), Path("ab/new"))); // a sibling with a common prefix is fine
   EXPECT_EQ(read("ab/new/x/y/f"), "F");
   // A file that cannot be copied fails its directory and those above; the rest is copied.
   fs::create_symlink(at("nowhere"), at("a/x/dangling"));
-  EXPECT_FALSE(CopyDirectory(Path("a/x"), Path("c1")) || CopyDirectory(Path("a"), Path("c2")));
+  EXPECT_FALSE(CopyDirectory(Path("a/x"), Path("c1")));
+  EXPECT_FALSE(CopyDirectory(Path("a"), Path("c2")));
   EXPECT_EQ(read("c1/y/f"), "F");
   EXPECT_THAT(read(), HasSubstr("Error copying file from <a/x/dangling> to <c2/x/dangling>"));
 }
@@ -169,7 +182,8 @@ TEST_F(FileOps, CopyNeverWritesOntoItsOwnSource) {
   fs::create_directories(at("dst"));
   fs::create_symlink(at("src/x.txt"), at("dst/x.txt"));
   EXPECT_FALSE(CopyDirectory(Path("src"), Path("dst")));
-  EXPECT_EQ(read("src/x.txt") + read("dst/y.txt"), "XY");
+  EXPECT_EQ(read("src/x.txt"), "X");
+  EXPECT_EQ(read("dst/y.txt"), "Y");
 }
 
 TEST_F(FileOps, CopyDirectoryRecreatesLinksToDirectoriesInsteadOfFollowingThem) {
@@ -193,8 +207,9 @@ TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
   const std::string details = "Error code [36]: File name too long";
   EXPECT_EQ(validate(tooLong), "error IO_ERR_COULD_NOT_CREATE_DIR details=" + details + path +
                                    "error IO_ERR_DIR_DOES_NOT_EXIST" + path);
-  EXPECT_FALSE(Path(tooLong).isWritable() || Path(tooLong).hasSpaceAvailable(0) ||
-               CopyDirectory(Path(tooLong), Path("copy")));
+  EXPECT_FALSE(Path(tooLong).isWritable());
+  EXPECT_FALSE(Path(tooLong).hasSpaceAvailable(0));
+  EXPECT_FALSE(CopyDirectory(Path(tooLong), Path("copy")));
   // A parent that may not be searched, and a directory that may not be listed, checked in a
   // child without root's privileges (root is never refused a directory).
   fs::create_directories(at("locked/inner"));
@@ -212,13 +227,16 @@ TEST_F(FileOps, PathsThatCannotBeLookedAtAreReportedNotThrown) {
                                       "Permission denied path=locked/out\n"
                                       "error IO_ERR_DIR_DOES_NOT_EXIST path=locked/out\n")
           wrong += "validation reported " + gReports;
-        if (MakeDirectory("locked/out", false) || CopyDirectory(Path("locked/inner"), Path("c")))
-          wrong += "MakeDirectory or copy from a locked directory succeeded; ";
+        if (MakeDirectory("locked/out", false))
+          wrong += "MakeDirectory in a locked directory succeeded; ";
+        if (CopyDirectory(Path("locked/inner"), Path("c")))
+          wrong += "copy from a locked directory succeeded; ";
         if (FindDirectoryInParents("unlisted", "locked/a/b").string() != "unlisted")
           wrong += "the search upwards did not pass the locked directory; ";
-        if (CopyDirectory(Path("unlisted"), Path("copy2")) ||
-            read() != "Error copying directory <unlisted> to <copy2>. Message: Permission denied\n")
-          wrong += "copy from an unlisted directory: " + read();
+        if (CopyDirectory(Path("unlisted"), Path("copy2")))
+          wrong += "copy from an unlisted directory succeeded; ";
+        if (read() != "Error copying directory <unlisted> to <copy2>. Message: Permission denied\n")
+          wrong += "copy from an unlisted directory reported: " + read();
         std::fputs(wrong.c_str(), stderr);
         _exit(wrong.empty() ? 0 : 1);
       },

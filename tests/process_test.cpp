@@ -38,12 +38,14 @@ TEST(DynamicLibraries, LoadLookUpAndUnload) {
   void* library = util::loadLibrary(LOOM_TEST_PLUGIN);
   const auto twice =
       reinterpret_cast<int (*)(int)>(util::getLibrarySymbol(library, "loom_test_plugin_twice"));
-  ASSERT_TRUE(library != nullptr && twice != nullptr);
+  ASSERT_NE(library, nullptr);
+  ASSERT_NE(twice, nullptr);
   EXPECT_EQ(twice(21), 42);
-  EXPECT_FALSE(util::getLibrarySymbol(library, "loom_test_plugin_missing") ||
-               util::getLibrarySymbol(library, nullptr) ||
-               util::getLibrarySymbol(nullptr, "loom_test_plugin_twice"));
+  EXPECT_EQ(util::getLibrarySymbol(library, "loom_test_plugin_missing"), nullptr);
+  EXPECT_EQ(util::getLibrarySymbol(library, nullptr), nullptr);
+  EXPECT_EQ(util::getLibrarySymbol(nullptr, "loom_test_plugin_twice"), nullptr);
   util::unloadLibrary(library);
   util::unloadLibrary(nullptr);
-  EXPECT_FALSE(util::loadLibrary("/nonexistent/libnothing.so") || util::loadLibrary(nullptr));
+  EXPECT_EQ(util::loadLibrary("/nonexistent/libnothing.so"), nullptr);
+  EXPECT_EQ(util::loadLibrary(nullptr), nullptr);
 }
