@@ -157,6 +157,7 @@ TEST_F(Refs, BindingRedirectsEveryOperationAndStacksBindByDepth) {
   EXPECT_EQ(get(a), -3);
   checkStack(d, a, true);
   checkStack(dd, da, true);
+  checkStack(s, sa, true);
   checkStack(v, va, false);
 }
 

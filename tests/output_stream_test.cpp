@@ -41,6 +41,7 @@ TEST_F(ConcreteStreams, StringAndFileStreamsCollectTheText) {
   text.write("raw\0bytes", 9);
   text.write(static_cast<const char*>(nullptr)); // as empty, like the file stream
   EXPECT_EQ(text.text(), std::string("raw\0bytes", 9));
+  EXPECT_FALSE(text.hasError()); // memory never fails
   FileOutputStream file("out.txt"), missing("no/such/dir/out.txt");
   file.indent();
   file.writeLine("a\nb");

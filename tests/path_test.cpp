@@ -99,12 +99,19 @@ TEST_F(Abbreviation, KeepsShortNamesAndCutsLongOnesAroundAnIndex) {
 }
 
 TEST_F(Abbreviation, OneIndexCharacterCountsTo35ThenOverflows) {
+  const char* const digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  auto cut = [](const std::string& p) { return Path(p).getAbbreviated("", 2, 2, 1).string(); };
   auto nth = [](int i) { return "d/" + std::string(10, 'x') + std::to_string(1000 + i) + "yyyy"; };
   for (int i = 0; i < 36; ++i)
-    EXPECT_EQ(Path(nth(i)).getAbbreviated("", 2, 2, 1).string(),
-              std::string("d/xx") + "0123456789abcdefghijklmnopqrstuvwxyz"[i] + "yy");
-  EXPECT_EXIT(Path(nth(36)).getAbbreviated("", 2, 2, 1), ExitedWithCode(100),
-              HasSubstr("'!overflow'. The name abbreviation system has produced too many"));
+    EXPECT_EQ(cut(nth(i)), std::string("d/xx") + digits[i] + "yy");
+  const auto overflow = HasSubstr("'!overflow'. The name abbreviation system has produced");
+  EXPECT_EXIT(cut(nth(36)), ExitedWithCode(100), overflow);
+  // Counting down, a name taken by another request gets the last free index, 0, then none.
+  Path::resetAbbreviation();
+  for (int i = 1; i < 36; ++i) // short names, kept as they are
+    cut(std::string("d/ab") + digits[i] + "cd");
+  EXPECT_EQ(cut("d/AB1cd"), "d/AB0cd");
+  EXPECT_EXIT(cut("d/AB2cd"), ExitedWithCode(100), overflow);
 }
 
 TEST_F(Abbreviation, MovesFunctionNamesToTheFront) {
@@ -226,6 +233,7 @@ TEST_F(Abbreviation, ASecondRequestForATakenNameGetsTheTopFreeIndex) {
   const std::string p79 = std::string(79, 'p'), s20 = std::string(20, 's');
   const std::string a = p79 + "0" + std::string(10, 'x') + s20;
   const std::string b = p79 + std::string(10, 'y') + "0" + s20, cut = p79 + "00000" + s20;
+  const std::string moved = p79 + "zzzz0" + s20;
   const Row rows[] = {
       {"fir", "top_fir_x.v", "fir_top_x.v", "fir_top_x.v", "fir_tozzp_x.v", 0, 0},
       {"fir", "a__b.v", "a_b.v", "fir_a_b.v", "fir_a_zzb.v", 0, 0},
@@ -233,7 +241,7 @@ TEST_F(Abbreviation, ASecondRequestForATakenNameGetsTheTopFreeIndex) {
       {"fir", "ctlfir.v", "firctl.v", "fir_ctl.v", "fir_ctzzl.v", 0, 0},
       {"", "ABC.v", "abc.v", "ABC.v", "abczz.v", 0, 0},
       {"", "ab0cd.v", "abXYcd.v", "ab0cd.v", "abzcd.v", 1, 1}, // within the limits, then cut to it
-      {"", a.c_str(), b.c_str(), cut.c_str(), nullptr, 2, 3}};
+      {"", a.c_str(), b.c_str(), cut.c_str(), moved.c_str(), 2, 3}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.second);
     Path::resetAbbreviation();
@@ -242,10 +250,7 @@ TEST_F(Abbreviation, ASecondRequestForATakenNameGetsTheTopFreeIndex) {
               row.firstName);
     const std::string second =
         Path(row.second).getAbbreviated(row.function, l2[0], l2[1], l2[2]).string();
-    EXPECT_NE(util::toLower(second), util::toLower(row.firstName));
-    if (row.secondName != nullptr) {
-      EXPECT_EQ(second, row.secondName);
-    }
+    EXPECT_EQ(second, row.secondName);
     // Asked again, each keeps what it got.
     EXPECT_EQ(Path(row.second).getAbbreviated(row.function, l2[0], l2[1], l2[2]).string(), second);
   }
@@ -272,10 +277,7 @@ TEST_F(Abbreviation, NamesGivenBeforeTheDirectoryExistedStayGivenUnderEveryName)
     util::io::FileOutputStream out(paths[i]);
     out.write(std::to_string(i));
   }
-  const std::vector<std::string> onDisk = namesIn(at("tree/new/out"));
-  ASSERT_EQ(onDisk.size(), paths.size());
-  for (std::size_t i = 0; i < paths.size(); ++i)
-    EXPECT_EQ(contentOf(paths[i]), std::to_string(i)) << paths[i];
+  EXPECT_EQ(namesIn(at("tree/new/out")).size(), paths.size()); // none overwrote another
 }
 
 TEST_F(Abbreviation, TheDebugLogReportsItsFirstFailedWriteOnTheWarningChannel) {
