@@ -36,8 +36,10 @@ def times2(x, k):
 def half_away(x):  # the nearest integer to a fraction, halves away from zero
     return (1 if x >= 0 else -1) * math.floor(abs(x) + Fraction(1, 2))
 
-def rand_int(rng):
+def rand_int(rng):  # any size, one in four at a limb edge: 2^e - 1, 2^e or 2^e + 1
     v = rng.getrandbits(rng.choice([1, 2, 8, 31, 32, 33, 63, 64, 65, 128, rng.randrange(1, 600)]))
+    if not rng.getrandbits(2):
+        v = (1 << rng.choice([63, 64, 127, 128, 191, 192])) + rng.randrange(-1, 2)
     return -v if rng.getrandbits(1) else v
 
 def rand_double(rng):  # finite: any pattern, a subnormal, a power of two or a small value
@@ -133,6 +135,9 @@ def fixed(rng, out):
         "divf": (divisor, operator.floordiv), "mod": (divisor, lambda a, b: a % abs(b)),
         "abs": (lambda a: [a], abs), "neg": (lambda a: [a], operator.neg),
         "sqrt": (lambda a: [abs(a)], math.isqrt),
+        "lt": (other, lambda a, b: int(a < b)), "le": (other, lambda a, b: int(a <= b)),
+        "gt": (other, lambda a, b: int(a > b)), "ge": (other, lambda a, b: int(a >= b)),
+        "eq": (lambda a: [a, rng.choice([a, -a, a + 1, rand_int(rng)])], lambda a, b: int(a == b)),
         "not": (small(-5, 320), lambda a, n: a ^ ((1 << max(n, 0)) - 1)),
         "masklower": (small(0, 320), lambda a, n: a & ((1 << n) - 1)),
         "setupper": (small(0, 320), lambda a, n: a | -(1 << n)),
