@@ -67,14 +67,12 @@ TEST_F(FeatureStore, ConstantsReadStoredValuesElseTheirDefaultsWithoutAllocating
   EXPECT_EQ(mLog, "");
 }
 
-TEST_F(FeatureStore, DoubleAndStringReadsAcceptOnlyTheirKind) {
+// Boolean and integer reads report a wrong kind to the host; double and string reads throw.
+TEST_F(FeatureStore, WrongKindsAreReportedToTheHostInterface) {
   SetFeatureInteger("deviceCoreVoltage", 1);
   SetFeatureInteger("sandwichFIFOThreshold", 1);
   EXPECT_THROW(GetFeature(F::DEVICE_CORE_VOLTAGE), Cast);
   EXPECT_THROW(GetFeature(F::SANDWICH_FIFO_THRESHOLD), Cast);
-}
-
-TEST_F(FeatureStore, WrongKindsAreReportedToTheHostInterface) {
   SetFeatureString("flipMems", "1");
   AddToFeatureList("fanoutPipeLength", "x");
   EXPECT_FALSE(GetFeatureBoolean("FLIPMEMS") || GetFeature(F::FLIP_MEMS));
