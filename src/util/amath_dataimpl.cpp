@@ -117,14 +117,11 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
 
 int FixedRef::saturate(int widthCode) {
   detail::checkWidthCode(widthCode);
-  if (limbs::small(*value) && widthCode > -128 && widthCode < 128) { // on the magnitude's bits
-    const limbs::u128 m = limbs::magnitude(*value);
-    const int w = widthCode > 0 ? widthCode : -widthCode - 1; // bits below the sign
-    int direction = 0;
-    if (limbs::negative(*value))
-      direction = widthCode > 0 || m > limbs::u128(1) << w ? -1 : 0; // down to -2^w when signed
-    else
-      direction = (m >> w) != 0 ? 1 : 0;
+  limbs::s128 v;
+  if (limbs::load(*value, v) && widthCode > -127 && widthCode < 127) { // on the signed word
+    const limbs::s128 top = limbs::s128(1) << detail::rangeBits(widthCode);
+    const limbs::s128 bottom = widthCode > 0 ? 0 : -top;
+    const int direction = v < bottom ? -1 : (v >= top ? 1 : 0);
     if (direction != 0 && io != nullptr)
       detail::setLimit(io->mData, direction, widthCode);
     return direction;
@@ -330,10 +327,7 @@ bool packInline(mpfr_srcptr x, int wE, int wF, bool flush, mpz_ptr out) {
   }
   if (mpfr_signbit(x))
     pattern |= u128(1) << (wE + wF);
-  if (!limbs::store(out, pattern, false)) { // no room yet: grown once, to two limbs
-    mpz_realloc2(out, 128);
-    limbs::store(out, pattern, false);
-  }
+  limbs::storeMagnitude(out, pattern, false);
   return true;
 }
 
@@ -341,7 +335,8 @@ bool unpackInline(mpfr_ptr x, int wE, int wF, bool flush, mpz_srcptr in) {
   const mpfr_prec_t p = mpfr_get_prec(x);
   if (wF >= 64 || p < wF + 1 || p > 64 || in->_mp_size < 0 || in->_mp_size > 2)
     return false;
-  const u128 bits = limbs::magnitude(in), allOnes = (u128(1) << wE) - 1;
+  const u128 bits = limbs::lowMagnitude(in, limbs::limbCount(in->_mp_size)),
+             allOnes = (u128(1) << wE) - 1;
   const u128 exponent = bits >> wF & allOnes, fraction = bits & ((u128(1) << wF) - 1);
   const int sign = (bits >> (wE + wF) & 1) != 0 ? -1 : 1;
   mp_limb_t* limb = static_cast<mp_limb_t*>(mpfr_custom_get_significand(x));
