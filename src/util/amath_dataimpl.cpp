@@ -592,21 +592,4 @@ int VarFloatRef::fracLength() const {
   return static_cast<int>(mpfr_get_prec(x()) - mpfr_get_exp(x()));
 }
 
-void VarFloatRef::restrictRegular(int wE, int flags, bool extended) {
-  if (!mpfr_regular_p(x()) || (flags & 3) == 0)
-    return;
-  LOOM_ASSERT_MSG(wE >= 1, "Exponent width must be at least 1.");
-  if (wE > 62)
-    return; // wider than MPFR's own exponent range: nothing to clamp
-  const long h = 1l << (wE - 1);
-  const long emin = extended ? 1 - h : 2 - h;
-  const long emax = extended ? h : h - 1;
-  const long e = static_cast<long>(mpfr_get_exp(x())) - 1; // x = 1.f * 2^e
-  const int sign = mpfr_signbit(x()) ? -1 : 1;
-  if ((flags & 1) != 0 && e < emin)
-    mpfr_set_zero(x(), sign);
-  else if ((flags & 2) != 0 && e > emax)
-    mpfr_set_inf(x(), sign);
-}
-
 } // namespace simulation
