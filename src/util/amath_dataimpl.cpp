@@ -17,6 +17,20 @@ void checkWidthCode(int widthCode) {
   LOOM_ASSERT_MSG(widthCode != 0, "A width code of 0 describes no format.");
 }
 
+void refuseType(const VarType* vType, TypeRepr repr) {
+  LOOM_ASSERT(vType != nullptr);
+  if (repr == TR_MPZ) {
+    LOOM_ASSERT(vType->getImpl() == TR_MPZ);
+  } else if (repr == TR_DP) {
+    LOOM_ASSERT(vType->getImpl() == TR_DP);
+  } else if (repr == TR_SP) {
+    LOOM_ASSERT(vType->getImpl() == TR_SP);
+  } else {
+    const TypeRepr tRep = vType->getImpl();
+    LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
+  }
+}
+
 void setLimit(mpz_ptr port, int direction, int widthCode) {
   checkWidthCode(widthCode);
   const unsigned long bits = rangeBits(widthCode);
@@ -39,12 +53,6 @@ void setLimit(mpz_ptr port, int direction, int widthCode) {
 void VariableRef::setError(int direction, int widthCode) {
   if (io != nullptr)
     detail::setLimit(io->mData, direction, widthCode);
-}
-
-FixedRef::FixedRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_MPZ);
-  value = own = alloc.getTempFixed();
 }
 
 int FixedRef::setValue(const VarFloatRef& a) {
@@ -186,18 +194,6 @@ mpz_ptr scratchInteger() {
 
 // ---------------------------------------------------------------------------------------------
 // Single and double references
-
-DoubleRef::DoubleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_DP);
-  value = own = alloc.getTempDouble();
-}
-
-SingleRef::SingleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_SP);
-  value = own = alloc.getTempSingle();
-}
 
 int DoubleRef::pop(bool discard) {
   double* slot = allocator->getStackDouble()->popSlot();
@@ -514,23 +510,6 @@ void VFPackerDouble::unpackBits(mpfr_t x, WideTypedFormat* port) {
 
 // ---------------------------------------------------------------------------------------------
 // Variable-precision float references
-
-VarFloatRef::VarFloatRef(VarType* type, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(type != nullptr);
-  const TypeRepr tRep = type->getImpl();
-  LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
-  const auto* format = static_cast<const VarFloatType*>(type);
-  const int wE = format->getWE();
-  const int wF = format->getWF();
-  value = own = alloc.getTempVarFloat(wF);
-  if (wE == 8 && wF == 23)
-    packer = &VFPackerSingle::instance;
-  else if (wE == 11 && wF == 52)
-    packer = &VFPackerDouble::instance;
-  else
-    packer = &VarFloatPackerDefault::instance;
-  stackHandler = alloc.getVarFloatStackHandler(wF);
-}
 
 int VarFloatRef::pop(bool discard) {
   MPFR* slot = stackHandler->pop();

@@ -55,6 +55,19 @@ inline unsigned long rangeBits(int widthCode) {
   return static_cast<unsigned long>(widthCode > 0 ? widthCode : ~widthCode);
 }
 LOOM_UTIL_API void checkWidthCode(int widthCode);
+// Refuses a missing type, or one whose values are not held as `repr`.
+LOOM_UTIL_API void refuseType(const VarType* vType, TypeRepr repr);
+inline void checkType(const VarType* vType, TypeRepr repr) {
+  if (!LOOM_LIKELY(vType != nullptr && vType->getImpl() == repr))
+    refuseType(vType, repr);
+}
+// The format of a var-float type (single and double ones included).
+inline const VarFloatType& checkFloatType(const VarType* vType) {
+  const TypeRepr repr = vType != nullptr ? vType->getImpl() : TR_MPZ;
+  if (!LOOM_LIKELY(repr != TR_MPZ))
+    refuseType(vType, TR_MPFR);
+  return *static_cast<const VarFloatType*>(vType);
+}
 // port = the lower (direction < 0) or upper limit of the format.
 LOOM_UTIL_API void setLimit(mpz_ptr port, int direction, int widthCode);
 } // namespace detail
@@ -73,7 +86,12 @@ template <typename Ref, typename Element> class RefVector;
 // wider ones.
 class LOOM_UTIL_API FixedRef : public VariableRef {
 public:
-  FixedRef(VarType* vType, util::TempVarAllocator& alloc);
+  // Construction is a type check and a temporary from the allocator, inline: a model builds
+  // its references in every step.
+  FixedRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempFixed()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_MPZ);
+  }
 
   // Binding: each is one pointer store.
   void bind(MPZ& storage) { value = &storage.mValue; }
@@ -265,7 +283,10 @@ private:
 // only read and write go through the port codecs IEEE_Single and IEEE_Double.
 class LOOM_UTIL_API DoubleRef : public VariableRef {
 public:
-  DoubleRef(VarType* vType, util::TempVarAllocator& alloc);
+  DoubleRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempDouble()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_DP);
+  }
 
   void bind(double& storage) { value = &storage; }
   void bind(DoubleRef& other) { value = other.value; }
@@ -376,7 +397,10 @@ public:
 
 class LOOM_UTIL_API SingleRef : public VariableRef {
 public:
-  SingleRef(VarType* vType, util::TempVarAllocator& alloc);
+  SingleRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempSingle()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_SP);
+  }
 
   void bind(float& storage) { value = &storage; }
   void bind(SingleRef& other) { value = other.value; }
@@ -562,7 +586,19 @@ public:
 // generated code asks for it (restrictRegular). Ports hold the packed bit pattern.
 class LOOM_UTIL_API VarFloatRef : public VariableRef {
 public:
-  VarFloatRef(VarType* type, util::TempVarAllocator& alloc);
+  VarFloatRef(VarType* type, util::TempVarAllocator& alloc)
+      : value(nullptr), own(nullptr), allocator(&alloc), packer(nullptr), stackHandler(nullptr) {
+    const VarFloatType& format = detail::checkFloatType(type);
+    const int wE = format.getWE(), wF = format.getWF();
+    value = own = alloc.getTempVarFloat(wF);
+    if (wE == 8 && wF == 23)
+      packer = &VFPackerSingle::instance;
+    else if (wE == 11 && wF == 52)
+      packer = &VFPackerDouble::instance;
+    else
+      packer = &VarFloatPackerDefault::instance;
+    stackHandler = alloc.getVarFloatStackHandler(wF);
+  }
 
   void bind(MPFR* storage) { value = storage; }
   void bind(VarFloatRef& other) { value = other.value; }
