@@ -125,8 +125,9 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
 
 int FixedRef::saturate(int widthCode) {
   detail::checkWidthCode(widthCode);
-  limbs::s128 v;
-  if (limbs::load(*value, v) && widthCode > -127 && widthCode < 127) { // on the signed word
+  bool fits = widthCode > -127 && widthCode < 127;
+  const limbs::s128 v = static_cast<limbs::s128>(limbs::load(*value, fits));
+  if (fits) { // on the signed word
     const limbs::s128 top = limbs::s128(1) << detail::rangeBits(widthCode);
     const limbs::s128 bottom = widthCode > 0 ? 0 : -top;
     const int direction = v < bottom ? -1 : (v >= top ? 1 : 0);

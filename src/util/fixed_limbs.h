@@ -25,27 +25,33 @@ inline void reserveTwo(mpz_ptr d) {
     mpz_realloc2(d, 128);
 }
 
-// The two low limbs of |x| without a branch: GMP keeps one readable limb even for zero, and
-// the second is read only where it exists.
-inline u128 lowMagnitude(mpz_srcptr x, unsigned n) {
-  static const mp_limb_t zero = 0;
-  const mp_limb_t low = x->_mp_d[0] & (0 - static_cast<mp_limb_t>(n != 0));
-  const mp_limb_t* high = n >= 2 ? x->_mp_d + 1 : &zero;
-  return u128(*high) << 64 | low;
-}
-
 inline unsigned limbCount(int size) {
   return size < 0 ? 0u - static_cast<unsigned>(size) : static_cast<unsigned>(size);
 }
 
-// x as a signed 128-bit word, when it has at most two limbs and a magnitude below 2^127.
-inline bool load(mpz_srcptr x, s128& v) {
+// All ones when `negative`, else zero, as a 128-bit mask.
+inline u128 signMask(bool negative) {
+  const mp_limb_t s = 0 - static_cast<mp_limb_t>(negative);
+  return u128(s) << 64 | s;
+}
+
+// The two low limbs of |x| without a branch: GMP keeps one readable limb even for zero, and
+// the second is read only where it exists (otherwise the first is read again and masked off).
+inline u128 lowMagnitude(mpz_srcptr x, unsigned n) {
+  const mp_limb_t* p = x->_mp_d;
+  const mp_limb_t low = p[0] & (0 - static_cast<mp_limb_t>(n != 0));
+  const mp_limb_t high = p[n >= 2] & (0 - static_cast<mp_limb_t>(n >= 2));
+  return u128(high) << 64 | low;
+}
+
+// x as a two's-complement 128-bit word; `fits` is cleared unless x has at most two limbs and a
+// magnitude below 2^127.
+inline u128 load(mpz_srcptr x, bool& fits) {
   const int size = x->_mp_size;
   const unsigned n = limbCount(size);
-  const u128 m = lowMagnitude(x, n);
-  const u128 sign = 0 - u128(size < 0); // all ones for a negative x
-  v = static_cast<s128>((m ^ sign) - sign);
-  return n <= 2 && (m >> 127) == 0;
+  const u128 m = lowMagnitude(x, n), sign = signMask(size < 0);
+  fits &= n <= 2 && (m >> 127) == 0;
+  return (m ^ sign) - sign;
 }
 
 // d = (negative ? -m : m).
@@ -59,17 +65,52 @@ inline void storeMagnitude(mpz_ptr d, u128 m, bool negative) {
   d->_mp_size = (n ^ sign) - sign;
 }
 
-// d = v; |v| <= 2^127 always fits two limbs.
-inline void store(mpz_ptr d, s128 v) {
-  const u128 sign = static_cast<u128>(v >> 127);
-  storeMagnitude(d, (static_cast<u128>(v) ^ sign) - sign, v < 0);
+// d = v, a two's-complement word; |v| <= 2^127 always fits two limbs.
+inline void store(mpz_ptr d, u128 v) {
+  const bool negative = (v >> 127) != 0;
+  const u128 sign = signMask(negative);
+  storeMagnitude(d, (v ^ sign) - sign, negative);
 }
 
-// d = a + b, or a - b when `subtract`.
+// x + y, or nothing when the signed sum overflows (both signs alike, the sum's not).
+inline bool addWords(u128 x, u128 y, u128& sum) {
+  sum = x + y;
+  return (((x ^ sum) & (y ^ sum)) >> 127) == 0;
+}
+
+// One limb below 2^63 as a signed word, the common case of narrow models; `fits` is cleared
+// otherwise. With the size in -1..1, multiplying by it applies the sign and ignores whatever a
+// zero's limb holds.
+inline long loadWord(mpz_srcptr x, bool& fits) {
+  const int size = x->_mp_size;
+  const mp_limb_t m = x->_mp_d[0];
+  fits &= static_cast<unsigned>(size + 1) <= 2 && (m >> 63) == 0;
+  return static_cast<long>(m * static_cast<mp_limb_t>(static_cast<long>(size)));
+}
+
+// d = v, in one limb.
+inline void storeWord(mpz_ptr d, long v) {
+  const mp_limb_t sign = static_cast<mp_limb_t>(v >> 63);
+  reserveTwo(d);
+  d->_mp_d[0] = (static_cast<mp_limb_t>(v) ^ sign) - sign;
+  d->_mp_size = static_cast<int>(v > 0) - static_cast<int>(v < 0);
+}
+
+// d = a + b, or a - b when `subtract`: on signed words when both operands are one limb below
+// 2^63 and the result does not overflow, otherwise on the 128-bit word.
 inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
-  s128 x, y, sum;
-  const bool fits = load(a, x) & load(b, y);
-  if (!fits || __builtin_add_overflow(x, subtract ? -y : y, &sum))
+  bool small = true;
+  const long x = loadWord(a, small), y = loadWord(b, small);
+  long word;
+  if (__builtin_expect(small, 1) &&
+      !(subtract ? __builtin_sub_overflow(x, y, &word) : __builtin_add_overflow(x, y, &word))) {
+    storeWord(d, word);
+    return true;
+  }
+  bool fits = true;
+  const u128 wide = load(a, fits), flip = signMask(subtract), other = (load(b, fits) ^ flip) - flip;
+  u128 sum;
+  if (!(addWords(wide, other, sum) & fits))
     return false;
   store(d, sum);
   return true;
@@ -77,16 +118,25 @@ inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
 
 // d = a + n, with n given as its sign and magnitude.
 inline bool addWord(mpz_ptr d, mpz_srcptr a, bool negN, unsigned long n) {
-  s128 x, sum;
-  if (!load(a, x) || __builtin_add_overflow(x, negN ? -s128(n) : s128(n), &sum))
+  bool fits = true;
+  const u128 x = load(a, fits), flip = signMask(negN), y = (u128(n) ^ flip) - flip;
+  u128 sum;
+  if (!(addWords(x, y, sum) & fits))
     return false;
   store(d, sum);
   return true;
 }
 
-// The product of one-limb magnitudes is at most 128 bits: one multiplication, no carry.
-inline void mul1x1(mpz_ptr d, mp_limb_t x, mp_limb_t y, bool negative) {
-  storeMagnitude(d, u128(x) * y, negative);
+// One limb by one: the product of the magnitudes is at most 128 bits, one multiplication, no
+// carry. `sign` is -1, 0 or 1: the product of the sizes, so that a zero operand's limb, whatever
+// it holds, is written under size 0.
+inline void mul1x1(mpz_ptr d, mp_limb_t x, mp_limb_t y, int sign) {
+  const u128 p = u128(x) * y;
+  const mp_limb_t high = static_cast<mp_limb_t>(p >> 64);
+  reserveTwo(d);
+  d->_mp_d[0] = static_cast<mp_limb_t>(p);
+  d->_mp_d[1] = high;
+  d->_mp_size = (1 + static_cast<int>(high != 0)) * sign;
 }
 
 // Writes the n limbs r[0..n-1] (the highest non-zero) with the sign, when d has room.
@@ -122,13 +172,12 @@ inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negat
 // d = a * b.
 inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
   const int sa = a->_mp_size, sb = b->_mp_size;
-  const bool negative = (sa ^ sb) < 0;
-  const unsigned na = limbCount(sa), nb = limbCount(sb);
-  if (na <= 1 && nb <= 1) { // the common case; a zero operand gives a zero magnitude
-    mul1x1(d, static_cast<mp_limb_t>(lowMagnitude(a, na)),
-           static_cast<mp_limb_t>(lowMagnitude(b, nb)), negative);
+  if (static_cast<unsigned>(sa + 1) <= 2 && static_cast<unsigned>(sb + 1) <= 2) {
+    mul1x1(d, a->_mp_d[0], b->_mp_d[0], sa * sb); // the common case
     return true;
   }
+  const bool negative = (sa ^ sb) < 0;
+  const unsigned na = limbCount(sa), nb = limbCount(sb);
   if (na > 2 || nb > 2)
     return false;
   if (na == 0 || nb == 0) {
@@ -153,24 +202,26 @@ inline bool negAbs(mpz_ptr d, mpz_srcptr a, bool negate) {
 
 // d = a * 2^n, or floor(a / 2^-n) for negative n, when a and the result fit the signed word.
 inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
-  s128 x;
-  if (!load(a, x))
+  bool fits = true;
+  const s128 x = static_cast<s128>(load(a, fits));
+  if (!fits)
     return false;
   if (n >= 0) {
     // The bits shifted out and the new sign bit must all equal the sign.
     if (n >= 127 || (x >> (127 - n)) != (x >> 127))
       return false;
-    store(d, static_cast<s128>(static_cast<u128>(x) << n));
+    store(d, static_cast<u128>(x) << n);
     return true;
   }
-  store(d, x >> (n <= -127 ? 127 : -n)); // the arithmetic shift rounds toward minus infinity
+  // The arithmetic shift rounds toward minus infinity.
+  store(d, static_cast<u128>(x >> (n <= -127 ? 127 : -n)));
   return true;
 }
 
 // The sign of a - b (-1, 0, 1), when both fit the signed word; `done` is false otherwise.
 inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
-  s128 x, y;
-  done = load(a, x) & load(b, y);
+  done = true;
+  const s128 x = static_cast<s128>(load(a, done)), y = static_cast<s128>(load(b, done));
   return (x > y) - (x < y);
 }
 
