@@ -172,7 +172,7 @@ inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negat
 // d = a * b.
 inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
   const int sa = a->_mp_size, sb = b->_mp_size;
-  if (static_cast<unsigned>(sa + 1) <= 2 && static_cast<unsigned>(sb + 1) <= 2) {
+  if ((static_cast<unsigned>(sa + 1) | static_cast<unsigned>(sb + 1)) <= 2) {
     mul1x1(d, a->_mp_d[0], b->_mp_d[0], sa * sb); // the common case
     return true;
   }
