@@ -466,7 +466,7 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
   }
   // Random operands of the one-limb precisions and beyond, in the default exponent range and
   // in narrowed ones whose ends the results reach.
-  const int precisions[] = {1, 2, 11, 24, 53, 63, 64, 65, 113};
+  const int precisions[] = {1, 2, 11, 24, 32, 33, 53, 60, 61, 62, 63, 64, 65, 113};
   const long emin = mpfr_get_emin(), emax = mpfr_get_emax();
   std::mt19937_64 rng(2026);
   for (int round = 0; round < 30000; ++round) {
@@ -476,7 +476,7 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
       mpfr_set_emax(static_cast<long>(rng() % 200) + 1);
     }
     alloc.resetAvailability(); // the references take the range at the step boundary
-    const int pa = precisions[rng() % 7], pb = rng() % 2 ? pa : precisions[rng() % 9];
+    const int pa = precisions[rng() % 12], pb = rng() % 2 ? pa : precisions[rng() % 14];
     Floats xy({pa, pa, pb});
     mpfr_ptr x = xy.values[1].mValue, y = xy.values[2].mValue;
     randomFloat(x, rng);
@@ -495,7 +495,7 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
     default:
       randomFloat(y, rng);
     }
-    const int p = rng() % 4 == 0 ? 0 : rng() % 2 ? pa : precisions[rng() % 9];
+    const int p = rng() % 4 == 0 ? 0 : rng() % 2 ? pa : precisions[rng() % 14];
     check(x, y, p, static_cast<int>(rng() % 301) - 150);
     mpfr_set_emin(emin);
     mpfr_set_emax(emax);

@@ -68,16 +68,66 @@ inline bool setRounded(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
   return true;
 }
 
-// d = a * b. The product of two one-limb significands is exact in 128 bits.
+// The significand of w / 2^64 * 2^e (w's top bit set) rounded to p bits (1..63), to nearest,
+// ties to even. Adding half a unit less one, plus the lowest kept bit, carries into the kept
+// bits exactly when the rest is over half a unit, or half of one with the kept bits odd; a
+// carry out of the word is 0.11..1 become 1.0, and e grows by one.
+inline mp_limb_t roundWord(mp_limb_t w, mpfr_prec_t p, mpfr_exp_t& e) {
+  const mp_limb_t ulp = mp_limb_t(1) << (64 - p);
+  mp_limb_t r;
+  const bool carry = __builtin_add_overflow(w, (ulp >> 1) - 1 + ((w >> (64 - p)) & 1), &r);
+  e += carry;
+  return carry ? mp_limb_t(1) << 63 : r & (0 - ulp);
+}
+
+// d = (negative ? -w : w) / 2^64 * 2^e rounded to d's precision (at most 63), when in range.
+inline bool setRoundedWord(mpfr_ptr d, bool negative, mp_limb_t w, mpfr_exp_t e,
+                           const ExponentRange& range) {
+  const mp_limb_t s = roundWord(w, mpfr_get_prec(d), e);
+  if (e < range.emin || e > range.emax)
+    return false;
+  setRegular(d, negative, s, e);
+  return true;
+}
+
+// d = a * b. Significands of at most 32 bits multiply exactly in one 64-bit word; others of
+// one limb in 128 bits.
 inline bool mul(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, const ExponentRange& range) {
-  if (!(mpfr_regular_p(a) && mpfr_regular_p(b)) ||
-      !oneLimb(mpfr_get_prec(d), mpfr_get_prec(a), mpfr_get_prec(b)))
+  if (!(mpfr_regular_p(a) && mpfr_regular_p(b)))
+    return false;
+  const mpfr_prec_t pd = mpfr_get_prec(d), pa = mpfr_get_prec(a), pb = mpfr_get_prec(b);
+  const bool negative = mpfr_signbit(a) != mpfr_signbit(b);
+  const mpfr_exp_t e = mpfr_get_exp(a) + mpfr_get_exp(b);
+  if (((pa - 1) | (pb - 1)) < 32 && pd < 64) {
+    mp_limb_t w = (significand(a) >> 32) * (significand(b) >> 32); // in [2^62, 2^64)
+    const int low = static_cast<int>((w >> 63) == 0);
+    return setRoundedWord(d, negative, w << low, e - low, range);
+  }
+  if (!oneLimb(pd, pa, pb))
     return false;
   u128 m = u128(significand(a)) * significand(b); // in [2^126, 2^128)
   const int low = static_cast<int>((m >> 127) == 0);
-  m <<= low;
-  return setRounded(d, mpfr_signbit(a) != mpfr_signbit(b), m,
-                    mpfr_get_exp(a) + mpfr_get_exp(b) - low, range);
+  return setRounded(d, negative, m << low, e - low, range);
+}
+
+// d = x + y or x - y (`same`: the signs agree) for |x| >= |y| on 64-bit words, when the
+// operands have at most 62 bits and d at most 60. x sits at bits 62..1, y as far right as the
+// exponent difference k, the bits shifted out kept as one sticky bit at bit 0. Bits are lost
+// only for k >= 2, and then the sum is above 2^61, so normalising moves the sticky bit to bit
+// 2 at most, below the half unit of 60 bits (bit 3): the sum is within one of the exact one
+// and odd when not exact, so both round alike. A cancellation (k <= 1) is exact.
+inline bool addWord(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my, mpfr_exp_t ex,
+                    mpfr_uexp_t distance, const ExponentRange& range) {
+  const unsigned k = distance < 63 ? static_cast<unsigned>(distance) : 63u;
+  const mp_limb_t x = mx >> 1, y = my >> 1;
+  const mp_limb_t yk = (y >> k) | static_cast<mp_limb_t>((y & ((mp_limb_t(1) << k) - 1)) != 0);
+  const mp_limb_t sum = same ? x + yk : x - yk;
+  if (sum == 0) { // x - x: a positive zero when rounding to nearest
+    mpfr_set_zero(d, 1);
+    return true;
+  }
+  const int zeros = __builtin_clzll(sum);
+  return setRoundedWord(d, negX, sum << zeros, ex + 1 - zeros, range);
 }
 
 // d = a + b, or a - b when `subtract`. The larger magnitude x sits at bits 126..63 of a
@@ -86,10 +136,12 @@ inline bool mul(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, const ExponentRange& r
 // and odd whenever it is not exact, while rounding to at most 64 bits happens at bit 61 or
 // above (the sum keeps its top bit at 125 or higher once bits are shifted out): no rounding
 // boundary lies between the two, so both round alike. Up to a shift of 63 nothing is lost,
-// and a cancellation, however deep, is exact.
+// and a cancellation, however deep, is exact. Narrower values take the same steps on 64-bit
+// words (addWord).
 inline bool add(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, bool subtract,
                 const ExponentRange& range) {
-  if (!oneLimb(mpfr_get_prec(d), mpfr_get_prec(a), mpfr_get_prec(b)))
+  const mpfr_prec_t pd = mpfr_get_prec(d), pa = mpfr_get_prec(a), pb = mpfr_get_prec(b);
+  if (!oneLimb(pd, pa, pb))
     return false;
   const bool negA = mpfr_signbit(a), negB = mpfr_signbit(b) != subtract;
   if (!(mpfr_regular_p(a) && mpfr_regular_p(b))) {
@@ -109,6 +161,8 @@ inline bool add(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, bool subtract,
   const mpfr_exp_t ex = swap ? eb : ea;
   const bool negX = swap ? negB : negA;
   const mpfr_uexp_t distance = static_cast<mpfr_uexp_t>(ex - (swap ? ea : eb));
+  if (pd <= 60 && pa <= 62 && pb <= 62)
+    return addWord(d, negX, negA == negB, swap ? mb : ma, swap ? ma : mb, ex, distance, range);
   const unsigned k = distance < 127 ? static_cast<unsigned>(distance) : 127u;
   const u128 x = u128(swap ? mb : ma) << 63, y = u128(swap ? ma : mb) << 63;
   const u128 shifted = y >> k;
