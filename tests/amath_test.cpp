@@ -105,7 +105,6 @@ TEST(PortValues, KindsFollowDescriptorsAndOnlyFixedPortsAreComputed) {
                                                    {&WideFixedType::legacy, "01000"},
                                                    {&single, "30110"},
                                                    {&wideSingle, "30100"},
-
                                                    {nullptr, "30100"}};
   WideTypedFormatVector v(4);
   WideTypedFormat &dst = v[0], &a = v[1], &b = v[2], &other = v[3];
