@@ -1,6 +1,7 @@
 #include "alloc_counter.h" // counts every allocation of the process
 #include "util/feature_store.h"
 #include "util/messages.h"
+#include "util/string_utils.h"
 #include <boost/any.hpp>
 #include <cmath>
 #include <gmock/gmock.h>
@@ -165,13 +166,8 @@ TEST_F(FeatureStore, ListingShowsEveryKnownKeyWithItsDefaultValueAndSetting) {
   EXPECT_EQ(shown["ProfilingLogDirectory"], "4   D");
   EXPECT_EQ(shown["listTestPairs"], "6 x=1,y=2 x=1,y=2 D");
   EXPECT_EQ(shown["zzHostList"], "5  a,b S");
-  const auto upper = [](std::string k) {
-    for (char& c : k)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return k;
-  };
   for (std::size_t i = 1; i < rows.size(); ++i)
-    EXPECT_LT(upper(rows[i - 1].key), upper(rows[i].key));
+    EXPECT_LT(toUpper(rows[i - 1].key), toUpper(rows[i].key));
 }
 
 TEST_F(FeatureStore, NullTextIsAnInternalRestriction) {

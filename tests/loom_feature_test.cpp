@@ -21,7 +21,6 @@ TEST(FeatureRegister, LookupIsExactAndAddRefusesOnlyAnotherType) {
   key = "overwritten"; // the register copied the text
   EXPECT_TRUE(RegisterAccess::add("registerTestKey", LFT_DOUBLE) &&
               !RegisterAccess::add("registerTestKey", LFT_INT));
-  const LoomFeature<bool> again("reportDebugMessages", true); // the same type is accepted
   EXPECT_EQ(LoomFeatureRegister::lookup("registerTestKey"), LFT_DOUBLE);
   EXPECT_EXIT(LoomFeature<int>("reportDebugMessages", 0), ExitedWithCode(100),
               StrEq("Error: Compiler Internal Restriction: 'LoomFeatureRegister::add(mName, "

@@ -17,6 +17,20 @@ void checkWidthCode(int widthCode) {
   LOOM_ASSERT_MSG(widthCode != 0, "A width code of 0 describes no format.");
 }
 
+void refuseType(const VarType* vType, TypeRepr repr) {
+  LOOM_ASSERT(vType != nullptr);
+  if (repr == TR_MPZ) {
+    LOOM_ASSERT(vType->getImpl() == TR_MPZ);
+  } else if (repr == TR_DP) {
+    LOOM_ASSERT(vType->getImpl() == TR_DP);
+  } else if (repr == TR_SP) {
+    LOOM_ASSERT(vType->getImpl() == TR_SP);
+  } else {
+    const TypeRepr tRep = vType->getImpl();
+    LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
+  }
+}
+
 void setLimit(mpz_ptr port, int direction, int widthCode) {
   checkWidthCode(widthCode);
   const unsigned long bits = rangeBits(widthCode);
@@ -39,12 +53,6 @@ void setLimit(mpz_ptr port, int direction, int widthCode) {
 void VariableRef::setError(int direction, int widthCode) {
   if (io != nullptr)
     detail::setLimit(io->mData, direction, widthCode);
-}
-
-FixedRef::FixedRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_MPZ);
-  value = own = alloc.getTempFixed();
 }
 
 int FixedRef::setValue(const VarFloatRef& a) {
@@ -117,14 +125,12 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
 
 int FixedRef::saturate(int widthCode) {
   detail::checkWidthCode(widthCode);
-  if (limbs::small(*value) && widthCode > -128 && widthCode < 128) { // on the magnitude's bits
-    const limbs::u128 m = limbs::magnitude(*value);
-    const int w = widthCode > 0 ? widthCode : -widthCode - 1; // bits below the sign
-    int direction = 0;
-    if (limbs::negative(*value))
-      direction = widthCode > 0 || m > limbs::u128(1) << w ? -1 : 0; // down to -2^w when signed
-    else
-      direction = (m >> w) != 0 ? 1 : 0;
+  bool fits = widthCode > -127 && widthCode < 127;
+  const limbs::s128 v = static_cast<limbs::s128>(limbs::load(*value, fits));
+  if (fits) { // on the signed word
+    const limbs::s128 top = limbs::s128(1) << detail::rangeBits(widthCode);
+    const limbs::s128 bottom = widthCode > 0 ? 0 : -top;
+    const int direction = v < bottom ? -1 : (v >= top ? 1 : 0);
     if (direction != 0 && io != nullptr)
       detail::setLimit(io->mData, direction, widthCode);
     return direction;
@@ -189,18 +195,6 @@ mpz_ptr scratchInteger() {
 
 // ---------------------------------------------------------------------------------------------
 // Single and double references
-
-DoubleRef::DoubleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_DP);
-  value = own = alloc.getTempDouble();
-}
-
-SingleRef::SingleRef(VarType* vType, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(vType != nullptr);
-  LOOM_ASSERT(vType->getImpl() == TR_SP);
-  value = own = alloc.getTempSingle();
-}
 
 int DoubleRef::pop(bool discard) {
   double* slot = allocator->getStackDouble()->popSlot();
@@ -330,10 +324,7 @@ bool packInline(mpfr_srcptr x, int wE, int wF, bool flush, mpz_ptr out) {
   }
   if (mpfr_signbit(x))
     pattern |= u128(1) << (wE + wF);
-  if (!limbs::store(out, pattern, false)) { // no room yet: grown once, to two limbs
-    mpz_realloc2(out, 128);
-    limbs::store(out, pattern, false);
-  }
+  limbs::storeMagnitude(out, pattern, false);
   return true;
 }
 
@@ -341,7 +332,8 @@ bool unpackInline(mpfr_ptr x, int wE, int wF, bool flush, mpz_srcptr in) {
   const mpfr_prec_t p = mpfr_get_prec(x);
   if (wF >= 64 || p < wF + 1 || p > 64 || in->_mp_size < 0 || in->_mp_size > 2)
     return false;
-  const u128 bits = limbs::magnitude(in), allOnes = (u128(1) << wE) - 1;
+  const u128 bits = limbs::lowMagnitude(in, limbs::limbCount(in->_mp_size)),
+             allOnes = (u128(1) << wE) - 1;
   const u128 exponent = bits >> wF & allOnes, fraction = bits & ((u128(1) << wF) - 1);
   const int sign = (bits >> (wE + wF) & 1) != 0 ? -1 : 1;
   mp_limb_t* limb = static_cast<mp_limb_t*>(mpfr_custom_get_significand(x));
@@ -520,23 +512,6 @@ void VFPackerDouble::unpackBits(mpfr_t x, WideTypedFormat* port) {
 // ---------------------------------------------------------------------------------------------
 // Variable-precision float references
 
-VarFloatRef::VarFloatRef(VarType* type, util::TempVarAllocator& alloc) : allocator(&alloc) {
-  LOOM_ASSERT(type != nullptr);
-  const TypeRepr tRep = type->getImpl();
-  LOOM_ASSERT(tRep == TR_SP || tRep == TR_DP || tRep == TR_MPFR);
-  const auto* format = static_cast<const VarFloatType*>(type);
-  const int wE = format->getWE();
-  const int wF = format->getWF();
-  value = own = alloc.getTempVarFloat(wF);
-  if (wE == 8 && wF == 23)
-    packer = &VFPackerSingle::instance;
-  else if (wE == 11 && wF == 52)
-    packer = &VFPackerDouble::instance;
-  else
-    packer = &VarFloatPackerDefault::instance;
-  stackHandler = alloc.getVarFloatStackHandler(wF);
-}
-
 int VarFloatRef::pop(bool discard) {
   MPFR* slot = stackHandler->pop();
   if (slot == nullptr)
@@ -595,23 +570,6 @@ int VarFloatRef::fracLength() const {
   if (!mpfr_regular_p(x()))
     return 0;
   return static_cast<int>(mpfr_get_prec(x()) - mpfr_get_exp(x()));
-}
-
-void VarFloatRef::restrictRegular(int wE, int flags, bool extended) {
-  if (!mpfr_regular_p(x()) || (flags & 3) == 0)
-    return;
-  LOOM_ASSERT_MSG(wE >= 1, "Exponent width must be at least 1.");
-  if (wE > 62)
-    return; // wider than MPFR's own exponent range: nothing to clamp
-  const long h = 1l << (wE - 1);
-  const long emin = extended ? 1 - h : 2 - h;
-  const long emax = extended ? h : h - 1;
-  const long e = static_cast<long>(mpfr_get_exp(x())) - 1; // x = 1.f * 2^e
-  const int sign = mpfr_signbit(x()) ? -1 : 1;
-  if ((flags & 1) != 0 && e < emin)
-    mpfr_set_zero(x(), sign);
-  else if ((flags & 2) != 0 && e > emax)
-    mpfr_set_inf(x(), sign);
 }
 
 } // namespace simulation

@@ -5,6 +5,7 @@
 #include "util/assert_handler.h"
 #include "util/export.h"
 #include "util/fixed_limbs.h"
+#include "util/float_limb.h"
 #include "util/temp_var_allocator.h"
 #include "util/var_types.h"
 
@@ -54,6 +55,19 @@ inline unsigned long rangeBits(int widthCode) {
   return static_cast<unsigned long>(widthCode > 0 ? widthCode : ~widthCode);
 }
 LOOM_UTIL_API void checkWidthCode(int widthCode);
+// Refuses a missing type, or one whose values are not held as `repr`.
+LOOM_UTIL_API void refuseType(const VarType* vType, TypeRepr repr);
+inline void checkType(const VarType* vType, TypeRepr repr) {
+  if (!LOOM_LIKELY(vType != nullptr && vType->getImpl() == repr))
+    refuseType(vType, repr);
+}
+// The format of a var-float type (single and double ones included).
+inline const VarFloatType& checkFloatType(const VarType* vType) {
+  const TypeRepr repr = vType != nullptr ? vType->getImpl() : TR_MPZ;
+  if (!LOOM_LIKELY(repr != TR_MPZ))
+    refuseType(vType, TR_MPFR);
+  return *static_cast<const VarFloatType*>(vType);
+}
 // port = the lower (direction < 0) or upper limit of the format.
 LOOM_UTIL_API void setLimit(mpz_ptr port, int direction, int widthCode);
 } // namespace detail
@@ -72,7 +86,12 @@ template <typename Ref, typename Element> class RefVector;
 // wider ones.
 class LOOM_UTIL_API FixedRef : public VariableRef {
 public:
-  FixedRef(VarType* vType, util::TempVarAllocator& alloc);
+  // Construction is a type check and a temporary from the allocator, inline: a model builds
+  // its references in every step.
+  FixedRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempFixed()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_MPZ);
+  }
 
   // Binding: each is one pointer store.
   void bind(MPZ& storage) { value = &storage.mValue; }
@@ -264,7 +283,10 @@ private:
 // only read and write go through the port codecs IEEE_Single and IEEE_Double.
 class LOOM_UTIL_API DoubleRef : public VariableRef {
 public:
-  DoubleRef(VarType* vType, util::TempVarAllocator& alloc);
+  DoubleRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempDouble()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_DP);
+  }
 
   void bind(double& storage) { value = &storage; }
   void bind(DoubleRef& other) { value = other.value; }
@@ -375,7 +397,10 @@ public:
 
 class LOOM_UTIL_API SingleRef : public VariableRef {
 public:
-  SingleRef(VarType* vType, util::TempVarAllocator& alloc);
+  SingleRef(VarType* vType, util::TempVarAllocator& alloc)
+      : value(alloc.getTempSingle()), own(value), allocator(&alloc) {
+    detail::checkType(vType, TR_SP);
+  }
 
   void bind(float& storage) { value = &storage; }
   void bind(SingleRef& other) { value = other.value; }
@@ -561,7 +586,19 @@ public:
 // generated code asks for it (restrictRegular). Ports hold the packed bit pattern.
 class LOOM_UTIL_API VarFloatRef : public VariableRef {
 public:
-  VarFloatRef(VarType* type, util::TempVarAllocator& alloc);
+  VarFloatRef(VarType* type, util::TempVarAllocator& alloc)
+      : value(nullptr), own(nullptr), allocator(&alloc), packer(nullptr), stackHandler(nullptr) {
+    const VarFloatType& format = detail::checkFloatType(type);
+    const int wE = format.getWE(), wF = format.getWF();
+    value = own = alloc.getTempVarFloat(wF);
+    if (wE == 8 && wF == 23)
+      packer = &VFPackerSingle::instance;
+    else if (wE == 11 && wF == 52)
+      packer = &VFPackerDouble::instance;
+    else
+      packer = &VarFloatPackerDefault::instance;
+    stackHandler = alloc.getVarFloatStackHandler(wF);
+  }
 
   void bind(MPFR* storage) { value = storage; }
   void bind(VarFloatRef& other) { value = other.value; }
@@ -601,14 +638,19 @@ public:
   void setNaN() { mpfr_set_nan(x()); }
   void setOne() { mpfr_set_d(x(), 1.0, MPFR_RNDN); }
   void setPi() { mpfr_const_pi(x(), MPFR_RNDN); }
+  // Sums, products, negation, |a|, scaling by 2^n and comparisons of values of at most 64
+  // bits are computed inline (util/float_limb.h), the rest by MPFR; the values are MPFR's.
   void setAdd(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_add(x(), a.x(), b.x(), MPFR_RNDN);
+    if (!flimb::add(x(), a.x(), b.x(), false, range()))
+      mpfr_add(x(), a.x(), b.x(), MPFR_RNDN);
   }
   void setSub(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_sub(x(), a.x(), b.x(), MPFR_RNDN);
+    if (!flimb::add(x(), a.x(), b.x(), true, range()))
+      mpfr_sub(x(), a.x(), b.x(), MPFR_RNDN);
   }
   void setMult(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_mul(x(), a.x(), b.x(), MPFR_RNDN);
+    if (!flimb::mul(x(), a.x(), b.x(), range()))
+      mpfr_mul(x(), a.x(), b.x(), MPFR_RNDN);
   }
   void setDiv(const VarFloatRef& a, const VarFloatRef& b) {
     mpfr_div(x(), a.x(), b.x(), MPFR_RNDN);
@@ -626,7 +668,10 @@ public:
     mpfr_pow(x(), a.x(), b.x(), MPFR_RNDN);
   }
   void setPown(const VarFloatRef& a, int n) { mpfr_pow_si(x(), a.x(), n, MPFR_RNDN); }
-  void setLdExp(const VarFloatRef& a, int n) { mpfr_mul_2si(x(), a.x(), n, MPFR_RNDN); }
+  void setLdExp(const VarFloatRef& a, int n) {
+    if (!flimb::ldexp(x(), a.x(), n, range()))
+      mpfr_mul_2si(x(), a.x(), n, MPFR_RNDN);
+  }
   void setScaleDouble(const VarFloatRef& a, double s) { mpfr_mul_d(x(), a.x(), s, MPFR_RNDN); }
   void setRecip(const VarFloatRef& a) { mpfr_ui_div(x(), 1, a.x(), MPFR_RNDN); }
   void setRecipSqrt(const VarFloatRef& a) { mpfr_rec_sqrt(x(), a.x(), MPFR_RNDN); }
@@ -647,9 +692,15 @@ public:
   void setASin(const VarFloatRef& a) { mpfr_asin(x(), a.x(), MPFR_RNDN); }
   void setACos(const VarFloatRef& a) { mpfr_acos(x(), a.x(), MPFR_RNDN); }
   void setATan(const VarFloatRef& a) { mpfr_atan(x(), a.x(), MPFR_RNDN); }
-  void setNeg(const VarFloatRef& a) { mpfr_neg(x(), a.x(), MPFR_RNDN); }
+  void setNeg(const VarFloatRef& a) {
+    if (!flimb::setSign(x(), a.x(), true, range()))
+      mpfr_neg(x(), a.x(), MPFR_RNDN);
+  }
   // |a|, with the sign forced positive also for NaN.
-  void setAbs(const VarFloatRef& a) { mpfr_setsign(x(), a.x(), 0, MPFR_RNDN); }
+  void setAbs(const VarFloatRef& a) {
+    if (!flimb::setSign(x(), a.x(), false, range()))
+      mpfr_setsign(x(), a.x(), 0, MPFR_RNDN);
+  }
   void setFrac(const VarFloatRef& a) { mpfr_frac(x(), a.x(), MPFR_RNDN); }
   void setRint(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDN); }
   void setRound(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDNA); }
@@ -662,11 +713,31 @@ public:
   // are copied and give 0.
   int setFracExp(const VarFloatRef& a);
 
-  bool isEqual(const VarFloatRef& a) const { return mpfr_equal_p(x(), a.x()) != 0; }
-  bool lessThan(const VarFloatRef& a) const { return mpfr_less_p(x(), a.x()) != 0; }
-  bool lessEqual(const VarFloatRef& a) const { return mpfr_lessequal_p(x(), a.x()) != 0; }
-  bool greaterThan(const VarFloatRef& a) const { return mpfr_greater_p(x(), a.x()) != 0; }
-  bool greaterEqual(const VarFloatRef& a) const { return mpfr_greaterequal_p(x(), a.x()) != 0; }
+  bool isEqual(const VarFloatRef& a) const {
+    bool done;
+    const int c = flimb::compare(x(), a.x(), done);
+    return done ? c == 0 : mpfr_equal_p(x(), a.x()) != 0;
+  }
+  bool lessThan(const VarFloatRef& a) const {
+    bool done;
+    const int c = flimb::compare(x(), a.x(), done);
+    return done ? c < 0 : mpfr_less_p(x(), a.x()) != 0;
+  }
+  bool lessEqual(const VarFloatRef& a) const {
+    bool done;
+    const int c = flimb::compare(x(), a.x(), done);
+    return done ? c <= 0 : mpfr_lessequal_p(x(), a.x()) != 0;
+  }
+  bool greaterThan(const VarFloatRef& a) const {
+    bool done;
+    const int c = flimb::compare(x(), a.x(), done);
+    return done ? c > 0 : mpfr_greater_p(x(), a.x()) != 0;
+  }
+  bool greaterEqual(const VarFloatRef& a) const {
+    bool done;
+    const int c = flimb::compare(x(), a.x(), done);
+    return done ? c >= 0 : mpfr_greaterequal_p(x(), a.x()) != 0;
+  }
   bool isZero() const { return mpfr_zero_p(x()) != 0; }
   // Value +1/2 (sign >= 0) or -1/2 (sign <= 0). NaN is neither, but still raises MPFR's
   // range-error flag as every comparison of a NaN does.
@@ -683,7 +754,19 @@ public:
   // Clamps a regular value to the exponent range of a wE-bit field: bit 0 of flags flushes
   // values below it to signed zero, bit 1 turns values above it into signed infinity. With
   // `extended`, one more exponent is allowed at each end.
-  void restrictRegular(int wE, int flags, bool extended);
+  void restrictRegular(int wE, int flags, bool extended) {
+    if (!mpfr_regular_p(x()) || (flags & 3) == 0)
+      return;
+    LOOM_ASSERT_MSG(wE >= 1, "Exponent width must be at least 1.");
+    if (wE > 62)
+      return; // wider than MPFR's own exponent range: nothing to clamp
+    const long h = 1l << (wE - 1);
+    const long e = static_cast<long>(mpfr_get_exp(x())) - 1; // x = 1.f * 2^e
+    if ((flags & 1) != 0 && e < (extended ? 1 - h : 2 - h))
+      mpfr_set_zero(x(), mpfr_signbit(x()) ? -1 : 1);
+    else if ((flags & 2) != 0 && e > (extended ? h : h - 1))
+      mpfr_set_inf(x(), mpfr_signbit(x()) ? -1 : 1);
+  }
 
   MPFR* value;
   MPFR* own;
@@ -699,6 +782,7 @@ private:
   friend class DoubleRef;
   friend class SingleRef;
   mpfr_ptr x() const { return value->mValue; }
+  const flimb::ExponentRange& range() const { return allocator->floatRange(); }
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -2,11 +2,12 @@
 #define LOOM_UTIL_FIXED_LIMBS_H
 
 // Inline arithmetic for the GMP integers generated models hold most: at most two 64-bit limbs.
-// Each function computes the exact result on 128- or 256-bit words and writes it the way GMP
-// would (magnitude limbs, no high zero limb, the sign in the size) when the destination already
-// has room for it; otherwise it writes nothing and returns false, and the caller makes the GMP
-// call instead. Operands may be the destination: every operand is read before anything is
-// written. The fields used are the documented ones of __mpz_struct.
+// Sums, differences and comparisons work on the value as one signed 128-bit word, so a random
+// sign costs no branch; products multiply magnitudes. Each function writes the exact result the
+// way GMP would (magnitude limbs, no high zero limb, the sign in the size) and returns true, or
+// writes nothing and returns false when an operand or the result does not fit, and the caller
+// makes the GMP call instead. Operands may be the destination: every operand is read before
+// anything is written. The fields used are the documented ones of __mpz_struct.
 
 #include <gmp.h>
 
@@ -15,129 +16,213 @@ namespace limbs {
 
 static_assert(GMP_NUMB_BITS == 64 && GMP_NAIL_BITS == 0, "two 64-bit limbs make 128 bits");
 __extension__ typedef unsigned __int128 u128; // a GCC and Clang extension
+__extension__ typedef __int128 s128;
 
-// At most two limbs.
-inline bool small(mpz_srcptr x) {
-  return static_cast<unsigned>(x->_mp_size + 2) <= 4u;
-}
-inline bool negative(mpz_srcptr x) {
-  return x->_mp_size < 0;
-}
-// The magnitude of a small x.
-inline u128 magnitude(mpz_srcptr x) {
-  const int n = x->_mp_size < 0 ? -x->_mp_size : x->_mp_size;
-  return n == 0 ? 0 : n == 1 ? x->_mp_d[0] : (u128(x->_mp_d[1]) << 64 | x->_mp_d[0]);
+// Gives d room for two limbs, once: a destination keeps its limbs, so a model's temporaries and
+// ports stop growing after its first step.
+inline void reserveTwo(mpz_ptr d) {
+  if (__builtin_expect(d->_mp_alloc < 2, 0))
+    mpz_realloc2(d, 128);
 }
 
-// d = (neg ? -m : m) when d has room for m's limbs.
-inline bool store(mpz_ptr d, u128 m, bool neg) {
-  const int n = m == 0 ? 0 : (m >> 64) != 0 ? 2 : 1;
-  if (d->_mp_alloc < n)
-    return false;
-  if (n > 0) // an integer that never held a value may point at a shared read-only limb
-    d->_mp_d[0] = static_cast<mp_limb_t>(m);
-  if (n > 1)
-    d->_mp_d[1] = static_cast<mp_limb_t>(m >> 64);
-  d->_mp_size = neg ? -n : n;
-  return true;
+inline unsigned limbCount(int size) {
+  return size < 0 ? 0u - static_cast<unsigned>(size) : static_cast<unsigned>(size);
 }
 
-// d = (negA ? -ma : ma) + (negB ? -mb : mb); false when the sum needs a third limb.
-inline bool addSigned(mpz_ptr d, bool negA, u128 ma, bool negB, u128 mb) {
-  if (negA == negB) {
-    const u128 sum = ma + mb;
-    return sum >= ma && store(d, sum, negA);
-  }
-  return ma >= mb ? store(d, ma - mb, negA) : store(d, mb - ma, negB);
+// All ones when `negative`, else zero, as a 128-bit mask.
+inline u128 signMask(bool negative) {
+  const mp_limb_t s = 0 - static_cast<mp_limb_t>(negative);
+  return u128(s) << 64 | s;
 }
 
-// d = a + b, or a - b when `subtract`.
+// The two low limbs of |x| without a branch: GMP keeps one readable limb even for zero, and
+// the second is read only where it exists (otherwise the first is read again and masked off).
+inline u128 lowMagnitude(mpz_srcptr x, unsigned n) {
+  const mp_limb_t* p = x->_mp_d;
+  const mp_limb_t low = p[0] & (0 - static_cast<mp_limb_t>(n != 0));
+  const mp_limb_t high = p[n >= 2] & (0 - static_cast<mp_limb_t>(n >= 2));
+  return u128(high) << 64 | low;
+}
+
+// x as a two's-complement 128-bit word; `fits` is cleared unless x has at most two limbs and a
+// magnitude below 2^127.
+inline u128 load(mpz_srcptr x, bool& fits) {
+  const int size = x->_mp_size;
+  const unsigned n = limbCount(size);
+  const u128 m = lowMagnitude(x, n), sign = signMask(size < 0);
+  fits &= n <= 2 && (m >> 127) == 0;
+  return (m ^ sign) - sign;
+}
+
+// d = (negative ? -m : m).
+inline void storeMagnitude(mpz_ptr d, u128 m, bool negative) {
+  const mp_limb_t low = static_cast<mp_limb_t>(m), high = static_cast<mp_limb_t>(m >> 64);
+  const int n = static_cast<int>((low | high) != 0) + static_cast<int>(high != 0);
+  const int sign = -static_cast<int>(negative);
+  reserveTwo(d);
+  d->_mp_d[0] = low;
+  d->_mp_d[1] = high;
+  d->_mp_size = (n ^ sign) - sign;
+}
+
+// d = v, a two's-complement word; |v| <= 2^127 always fits two limbs.
+inline void store(mpz_ptr d, u128 v) {
+  const bool negative = (v >> 127) != 0;
+  const u128 sign = signMask(negative);
+  storeMagnitude(d, (v ^ sign) - sign, negative);
+}
+
+// x + y, or nothing when the signed sum overflows (both signs alike, the sum's not).
+inline bool addWords(u128 x, u128 y, u128& sum) {
+  sum = x + y;
+  return (((x ^ sum) & (y ^ sum)) >> 127) == 0;
+}
+
+// One limb below 2^63 as a signed word, the common case of narrow models; `fits` is cleared
+// otherwise. With the size in -1..1, multiplying by it applies the sign and ignores whatever a
+// zero's limb holds.
+inline long loadWord(mpz_srcptr x, bool& fits) {
+  const int size = x->_mp_size;
+  const mp_limb_t m = x->_mp_d[0];
+  fits &= static_cast<unsigned>(size + 1) <= 2 && (m >> 63) == 0;
+  return static_cast<long>(m * static_cast<mp_limb_t>(static_cast<long>(size)));
+}
+
+// d = v, in one limb.
+inline void storeWord(mpz_ptr d, long v) {
+  const mp_limb_t sign = static_cast<mp_limb_t>(v >> 63);
+  reserveTwo(d);
+  d->_mp_d[0] = (static_cast<mp_limb_t>(v) ^ sign) - sign;
+  d->_mp_size = static_cast<int>(v > 0) - static_cast<int>(v < 0);
+}
+
+// d = a + b, or a - b when `subtract`: on signed words when both operands are one limb below
+// 2^63 and the result does not overflow, otherwise on the 128-bit word.
 inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
-  return small(a) && small(b) &&
-         addSigned(d, negative(a), magnitude(a), negative(b) != subtract, magnitude(b));
+  bool small = true;
+  const long x = loadWord(a, small), y = loadWord(b, small);
+  long word;
+  if (__builtin_expect(small, 1) &&
+      !(subtract ? __builtin_sub_overflow(x, y, &word) : __builtin_add_overflow(x, y, &word))) {
+    storeWord(d, word);
+    return true;
+  }
+  bool fits = true;
+  const u128 wide = load(a, fits), flip = signMask(subtract), other = (load(b, fits) ^ flip) - flip;
+  u128 sum;
+  if (!(addWords(wide, other, sum) & fits))
+    return false;
+  store(d, sum);
+  return true;
 }
 
 // d = a + n, with n given as its sign and magnitude.
 inline bool addWord(mpz_ptr d, mpz_srcptr a, bool negN, unsigned long n) {
-  return small(a) && addSigned(d, negative(a), magnitude(a), negN, n);
+  bool fits = true;
+  const u128 x = load(a, fits), flip = signMask(negN), y = (u128(n) ^ flip) - flip;
+  u128 sum;
+  if (!(addWords(x, y, sum) & fits))
+    return false;
+  store(d, sum);
+  return true;
+}
+
+// One limb by one: the product of the magnitudes is at most 128 bits, one multiplication, no
+// carry. `sign` is -1, 0 or 1: the product of the sizes, so that a zero operand's limb, whatever
+// it holds, is written under size 0.
+inline void mul1x1(mpz_ptr d, mp_limb_t x, mp_limb_t y, int sign) {
+  const u128 p = u128(x) * y;
+  const mp_limb_t high = static_cast<mp_limb_t>(p >> 64);
+  reserveTwo(d);
+  d->_mp_d[0] = static_cast<mp_limb_t>(p);
+  d->_mp_d[1] = high;
+  d->_mp_size = (1 + static_cast<int>(high != 0)) * sign;
 }
 
 // Writes the n limbs r[0..n-1] (the highest non-zero) with the sign, when d has room.
-inline bool storeLimbs(mpz_ptr d, const mp_limb_t* r, int n, bool neg) {
+inline bool storeLimbs(mpz_ptr d, const mp_limb_t* r, int n, bool negative) {
   if (d->_mp_alloc < n)
     return false;
   for (int i = 0; i < n; ++i)
     d->_mp_d[i] = r[i];
-  d->_mp_size = neg ? -n : n;
+  d->_mp_size = negative ? -n : n;
   return true;
 }
 
-// d = a * b: up to four limbs from the 64 x 64-bit products of the limbs.
-inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
-  const int sa = a->_mp_size, sb = b->_mp_size;
-  const bool neg = (sa ^ sb) < 0;
-  const int na = sa < 0 ? -sa : sa, nb = sb < 0 ? -sb : sb;
-  if (na == 1 && nb == 1) // the common case: one product
-    return store(d, u128(a->_mp_d[0]) * b->_mp_d[0], neg);
-  if (na > 2 || nb > 2)
-    return false;
-  if (na == 0 || nb == 0)
-    return store(d, 0, false);
-  if (na + nb == 3) { // two limbs x1 x0 by one limb w: two products, two limbs or three
-    const mp_limb_t* x = na == 2 ? a->_mp_d : b->_mp_d;
-    const mp_limb_t w = na == 2 ? b->_mp_d[0] : a->_mp_d[0];
-    const u128 low = u128(x[0]) * w, high = (low >> 64) + u128(x[1]) * w;
-    const int n = (high >> 64) != 0 ? 3 : 2; // x1 and w are non-zero: at least 2^64
-    if (d->_mp_alloc < n)
-      return false;
-    d->_mp_d[0] = static_cast<mp_limb_t>(low);
-    d->_mp_d[1] = static_cast<mp_limb_t>(high);
-    if (n == 3)
-      d->_mp_d[2] = static_cast<mp_limb_t>(high >> 64);
-    d->_mp_size = neg ? -n : n;
-    return true;
-  }
-  const mp_limb_t a0 = a->_mp_d[0], a1 = a->_mp_d[1], b0 = b->_mp_d[0], b1 = b->_mp_d[1];
-  const u128 p00 = u128(a0) * b0, p01 = u128(a0) * b1, p10 = u128(a1) * b0, p11 = u128(a1) * b1;
+// Two limbs x1 x0 (x1 non-zero) by one limb w (non-zero): two products, two or three limbs.
+inline bool mul2x1(mpz_ptr d, const mp_limb_t* x, mp_limb_t w, bool negative) {
+  const u128 low = u128(x[0]) * w, high = (low >> 64) + u128(x[1]) * w;
+  const mp_limb_t r[3] = {static_cast<mp_limb_t>(low), static_cast<mp_limb_t>(high),
+                          static_cast<mp_limb_t>(high >> 64)};
+  return storeLimbs(d, r, r[2] != 0 ? 3 : 2, negative);
+}
+
+// Two limbs by two (both high limbs non-zero): four products, three or four limbs.
+inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negative) {
+  const u128 p00 = u128(a[0]) * b[0], p01 = u128(a[0]) * b[1], p10 = u128(a[1]) * b[0],
+             p11 = u128(a[1]) * b[1];
   const u128 mid = (p00 >> 64) + static_cast<mp_limb_t>(p01) + static_cast<mp_limb_t>(p10);
   const u128 high = (mid >> 64) + (p01 >> 64) + (p10 >> 64) + static_cast<mp_limb_t>(p11);
   const mp_limb_t r[4] = {static_cast<mp_limb_t>(p00), static_cast<mp_limb_t>(mid),
                           static_cast<mp_limb_t>(high),
                           static_cast<mp_limb_t>((high >> 64) + (p11 >> 64))};
-  return storeLimbs(d, r, r[3] != 0 ? 4 : 3, neg); // a1 and b1 are non-zero: at least 2^128
+  return storeLimbs(d, r, r[3] != 0 ? 4 : 3, negative);
 }
 
-// d = -a (negate) or |a|.
-inline bool negAbs(mpz_ptr d, mpz_srcptr a, bool negate) {
-  return small(a) && store(d, magnitude(a), negate ? !negative(a) : false);
-}
-
-// d = a * 2^n, or floor(a / 2^-n) for negative n, when the result fits two limbs.
-inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
-  if (!small(a))
+// d = a * b.
+inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
+  const int sa = a->_mp_size, sb = b->_mp_size;
+  if ((static_cast<unsigned>(sa + 1) | static_cast<unsigned>(sb + 1)) <= 2) {
+    mul1x1(d, a->_mp_d[0], b->_mp_d[0], sa * sb); // the common case
+    return true;
+  }
+  const bool negative = (sa ^ sb) < 0;
+  const unsigned na = limbCount(sa), nb = limbCount(sb);
+  if (na > 2 || nb > 2)
     return false;
-  const u128 m = magnitude(a);
-  const bool neg = negative(a);
-  if (n >= 0)
-    return n < 128 && (m >> (127 - n)) >> 1 == 0 && store(d, m << n, neg);
-  if (n <= -128)
-    return store(d, neg && m != 0 ? 1 : 0, neg); // 0, or -1 for a negative value
-  const unsigned k = static_cast<unsigned>(-n);
-  const u128 q = m >> k;
-  // Toward minus infinity: a negative value with bits shifted out goes one further.
-  return store(d, neg && (m & ((u128(1) << k) - 1)) != 0 ? q + 1 : q, neg);
+  if (na == 0 || nb == 0) {
+    storeMagnitude(d, 0, false);
+    return true;
+  }
+  if (na + nb == 3)
+    return na == 2 ? mul2x1(d, a->_mp_d, b->_mp_d[0], negative)
+                   : mul2x1(d, b->_mp_d, a->_mp_d[0], negative);
+  return mul2x2(d, a->_mp_d, b->_mp_d, negative);
 }
 
-// The sign of a - b (-1, 0, 1), when both are small; `done` is false otherwise.
+// d = -a (negate) or |a|: the limbs copied, the sign set.
+inline bool negAbs(mpz_ptr d, mpz_srcptr a, bool negate) {
+  const int size = a->_mp_size;
+  const unsigned n = limbCount(size);
+  if (n > 2)
+    return false;
+  storeMagnitude(d, lowMagnitude(a, n), negate && size > 0);
+  return true;
+}
+
+// d = a * 2^n, or floor(a / 2^-n) for negative n, when a and the result fit the signed word.
+inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
+  bool fits = true;
+  const s128 x = static_cast<s128>(load(a, fits));
+  if (!fits)
+    return false;
+  if (n >= 0) {
+    // The bits shifted out and the new sign bit must all equal the sign.
+    if (n >= 127 || (x >> (127 - n)) != (x >> 127))
+      return false;
+    store(d, static_cast<u128>(x) << n);
+    return true;
+  }
+  // The arithmetic shift rounds toward minus infinity.
+  store(d, static_cast<u128>(x >> (n <= -127 ? 127 : -n)));
+  return true;
+}
+
+// The sign of a - b (-1, 0, 1), when both fit the signed word; `done` is false otherwise.
 inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
-  done = a->_mp_size != b->_mp_size || small(a);
-  if (a->_mp_size != b->_mp_size)
-    return a->_mp_size < b->_mp_size ? -1 : 1;
-  if (!done)
-    return 0;
-  const u128 ma = magnitude(a), mb = magnitude(b);
-  const int c = (ma > mb) - (ma < mb);
-  return negative(a) ? -c : c;
+  done = true;
+  const s128 x = static_cast<s128>(load(a, done)), y = static_cast<s128>(load(b, done));
+  return (x > y) - (x < y);
 }
 
 } // namespace limbs

@@ -41,34 +41,33 @@ simulation::MPFR* VarFloatPool::create() {
 }
 
 TempVarAllocator::TempVarAllocator()
-    : mFixedStack(&mFixedPool), mSingleStack(&mSinglePool), mDoubleStack(&mDoublePool) {}
+    : mFixedStack(&mFixedPool), mSingleStack(&mSinglePool),
+      mDoubleStack(&mDoublePool), mFloatRange{mpfr_get_emin(), mpfr_get_emax()} {}
 
 TempVarAllocator::~TempVarAllocator() {
   mVarFloat.clear();
 }
 
 TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
-  VarFloatEntry entry;
-  entry.pool = std::make_unique<VarFloatPool>(wF);
-  entry.stack = std::make_unique<VarFloatStack>(entry.pool.get());
-  entry.handler = std::make_unique<VarFloatStackHandler>(entry.stack.get());
-  return mVarFloat.emplace(wF, std::move(entry)).first->second;
+  mVarFloat.push_back(std::make_unique<VarFloatEntry>(wF));
+  return *(mRecent = mVarFloat.back().get());
 }
 
 void TempVarAllocator::resetAvailability() {
   mFixedStack.resetAvailability();
   mSingleStack.resetAvailability();
   mDoubleStack.resetAvailability();
-  for (auto& entry : mVarFloat)
-    entry.second.stack->resetAvailability();
+  for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
+    entry->stack.resetAvailability();
+  mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
 }
 
 void TempVarAllocator::resetLocalStacks() {
   mFixedStack.resetLocalStack();
   mSingleStack.resetLocalStack();
   mDoubleStack.resetLocalStack();
-  for (auto& entry : mVarFloat)
-    entry.second.stack->resetLocalStack();
+  for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
+    entry->stack.resetLocalStack();
 }
 
 } // namespace util

@@ -2,6 +2,7 @@
 #define LOOM_UTIL_TEMP_VAR_ALLOCATOR_H
 
 #include "util/export.h"
+#include "util/float_limb.h"
 
 #include <gmp.h>
 #include <mpfr.h>
@@ -10,7 +11,6 @@
 #include <cstddef>
 #include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 // Temporaries and value stacks of the simulation references.
@@ -202,29 +202,43 @@ public:
   double* getTempDouble() { return mDoubleStack.getTemp(); }
   mpz_t* getTempFixed() { return &mFixedStack.getTemp()->mValue; }
   // A new wF creates its pool, stack and handler; formats sharing wF share them.
-  simulation::MPFR* getTempVarFloat(int wF) { return varFloatEntry(wF).stack->getTemp(); }
+  simulation::MPFR* getTempVarFloat(int wF) { return varFloatEntry(wF).stack.getTemp(); }
 
   SingleStack* getStackSingle() { return &mSingleStack; }
   DoubleStack* getStackDouble() { return &mDoubleStack; }
   FixedStack* getStackFixed() { return &mFixedStack; }
   // Also creates the wF entry when it does not exist yet.
-  VarFloatStackHandler* getVarFloatStackHandler(int wF) { return varFloatEntry(wF).handler.get(); }
+  VarFloatStackHandler* getVarFloatStackHandler(int wF) { return &varFloatEntry(wF).handler; }
 
-  // Every temporary and stack slot available again, in the same order.
+  // MPFR's exponent range as it was when the allocator was made or last reset: the inline
+  // float operations hand results outside it to MPFR. A host changes MPFR's range between
+  // steps, never during one.
+  const simulation::flimb::ExponentRange& floatRange() const { return mFloatRange; }
+
+  // Every temporary and stack slot available again, in the same order; the exponent range
+  // read again.
   void resetAvailability();
   // Empty value stacks; temporaries stay in use.
   void resetLocalStacks();
 
 private:
+  // The pool, temporaries and stack of one fraction width. Entries are few (one per width a
+  // model uses) and found by a scan that starts at the last one found.
   struct VarFloatEntry {
-    std::unique_ptr<VarFloatPool> pool;
-    std::unique_ptr<VarFloatStack> stack;
-    std::unique_ptr<VarFloatStackHandler> handler;
+    explicit VarFloatEntry(int width) : wF(width), pool(width), stack(&pool), handler(&stack) {}
+    int wF;
+    VarFloatPool pool;
+    VarFloatStack stack;
+    VarFloatStackHandler handler;
   };
 
   VarFloatEntry& varFloatEntry(int wF) {
-    const auto it = mVarFloat.find(wF);
-    return it != mVarFloat.end() ? it->second : createVarFloatEntry(wF);
+    if (mRecent != nullptr && mRecent->wF == wF)
+      return *mRecent;
+    for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
+      if (entry->wF == wF)
+        return *(mRecent = entry.get());
+    return createVarFloatEntry(wF);
   }
   VarFloatEntry& createVarFloatEntry(int wF);
 
@@ -235,7 +249,9 @@ private:
   FixedStack mFixedStack;
   SingleStack mSingleStack;
   DoubleStack mDoubleStack;
-  std::unordered_map<int, VarFloatEntry> mVarFloat;
+  std::vector<std::unique_ptr<VarFloatEntry>> mVarFloat;
+  VarFloatEntry* mRecent = nullptr;
+  simulation::flimb::ExponentRange mFloatRange;
 };
 
 } // namespace util
