@@ -58,14 +58,20 @@ inline mp_limb_t roundTo(u128 m, mpfr_prec_t p, mpfr_exp_t& e) {
   return rounded | static_cast<mp_limb_t>(carry) << 63;
 }
 
-// d = (negative ? -m : m) / 2^128 * 2^e rounded to d's precision, when in range.
-inline bool setRounded(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
+// d = (negative ? -1 : 1) * s / 2^64 * 2^e, when e is in range; s is rounded already.
+inline bool setInRange(mpfr_ptr d, bool negative, mp_limb_t s, mpfr_exp_t e,
                        const ExponentRange& range) {
-  const mp_limb_t s = roundTo(m, mpfr_get_prec(d), e);
   if (e < range.emin || e > range.emax)
     return false;
   setRegular(d, negative, s, e);
   return true;
+}
+
+// d = (negative ? -m : m) / 2^128 * 2^e rounded to d's precision, when in range.
+inline bool setRounded(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
+                       const ExponentRange& range) {
+  const mp_limb_t s = roundTo(m, mpfr_get_prec(d), e); // may carry into e
+  return setInRange(d, negative, s, e, range);
 }
 
 // The significand of w / 2^64 * 2^e (w's top bit set) rounded to p bits (1..63), to nearest,
@@ -83,11 +89,8 @@ inline mp_limb_t roundWord(mp_limb_t w, mpfr_prec_t p, mpfr_exp_t& e) {
 // d = (negative ? -w : w) / 2^64 * 2^e rounded to d's precision (at most 63), when in range.
 inline bool setRoundedWord(mpfr_ptr d, bool negative, mp_limb_t w, mpfr_exp_t e,
                            const ExponentRange& range) {
-  const mp_limb_t s = roundWord(w, mpfr_get_prec(d), e);
-  if (e < range.emin || e > range.emax)
-    return false;
-  setRegular(d, negative, s, e);
-  return true;
+  const mp_limb_t s = roundWord(w, mpfr_get_prec(d), e); // may carry into e
+  return setInRange(d, negative, s, e, range);
 }
 
 // d = a * b. Significands of at most 32 bits multiply exactly in one 64-bit word; others of
