@@ -1,4 +1,5 @@
 #include "util/amath.h"
+#include "util/fixed_limbs.h"
 
 #include <climits>
 #include <cmath>
@@ -399,12 +400,14 @@ void rational(double f, int* num, int* den, double tolerance) {
 }
 
 SINT mpzToSINT(const mpz_t z) {
-  const std::uint64_t magnitude = mpz_sizeinbase(z, 2) <= 64 ? lowMagnitude(z) : 0;
-  return static_cast<SINT>(mpz_sgn(z) < 0 ? std::uint64_t(0) - magnitude : magnitude);
+  // A magnitude of at most 64 bits is at most one limb; a wider one reads as 0.
+  const int size = z->_mp_size;
+  const std::uint64_t magnitude = size == 1 || size == -1 ? z->_mp_d[0] : 0;
+  return static_cast<SINT>(size < 0 ? std::uint64_t(0) - magnitude : magnitude);
 }
 
 void sintToMPZ(mpz_t z, SINT v) {
-  mpz_set_si(z, v);
+  limbs::storeWord(z, v);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -123,7 +123,7 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
     mpz_neg(*value, *value);
 }
 
-int FixedRef::saturate(int widthCode) {
+int FixedRef::saturateAny(int widthCode) {
   detail::checkWidthCode(widthCode);
   bool fits = widthCode > -127 && widthCode < 127;
   const limbs::s128 v = static_cast<limbs::s128>(limbs::load(*value, fits));

@@ -242,8 +242,20 @@ public:
   unsigned getUnsignedInt() const { return static_cast<unsigned>(mpz_getlimbn(*value, 0)); }
 
   // 0 when the value fits the width code; otherwise -1 (below) or 1 (above), and a bound port
-  // is clamped to the limit passed. Every bit of the value is checked.
-  int saturate(int widthCode);
+  // is clamped to the limit passed. Every bit of the value is checked. A one-limb value inside
+  // a range of at most 62 bits, the common case, is decided inline.
+  int saturate(int widthCode) {
+    const int size = (*value)->_mp_size;
+    const mp_limb_t m = (*value)->_mp_d[0];
+    if (LOOM_LIKELY(widthCode != 0 && static_cast<unsigned>(widthCode + 62) <= 124u &&
+                    static_cast<unsigned>(size + 1) <= 2 && (m >> 62) == 0)) {
+      const long v = static_cast<long>(limbs::signedLimb(m, size));
+      const long top = 1L << detail::rangeBits(widthCode);
+      if (v < top && v >= (widthCode > 0 ? 0 : -top))
+        return 0;
+    }
+    return saturateAny(widthCode);
+  }
 
   // Digits in the given base (2..62, or -36..-2 for upper-case letters), "-" first if negative.
   std::string toString(int base) const;
@@ -256,6 +268,7 @@ public:
   using VectorRef = detail::RefVector<FixedRef, MPZ>;
 
 private:
+  int saturateAny(int widthCode);
   static unsigned long magnitudeOf(int n) {
     return n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
   }

@@ -78,35 +78,27 @@ inline bool addWords(u128 x, u128 y, u128& sum) {
   return (((x ^ sum) & (y ^ sum)) >> 127) == 0;
 }
 
-// One limb below 2^63 as a signed word, the common case of narrow models; `fits` is cleared
-// otherwise. With the size in -1..1, multiplying by it applies the sign and ignores whatever a
-// zero's limb holds.
-inline long loadWord(mpz_srcptr x, bool& fits) {
-  const int size = x->_mp_size;
-  const mp_limb_t m = x->_mp_d[0];
-  fits &= static_cast<unsigned>(size + 1) <= 2 && (m >> 63) == 0;
-  return static_cast<long>(m * static_cast<mp_limb_t>(static_cast<long>(size)));
-}
-
 // d = v, in one limb.
 inline void storeWord(mpz_ptr d, long v) {
   const mp_limb_t sign = static_cast<mp_limb_t>(v >> 63);
   reserveTwo(d);
   d->_mp_d[0] = (static_cast<mp_limb_t>(v) ^ sign) - sign;
-  d->_mp_size = static_cast<int>(v > 0) - static_cast<int>(v < 0);
+  d->_mp_size = static_cast<int>(sign) | static_cast<int>(v != 0);
 }
 
-// d = a + b, or a - b when `subtract`: on signed words when both operands are one limb below
-// 2^63 and the result does not overflow, otherwise on the 128-bit word.
-inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
-  bool small = true;
-  const long x = loadWord(a, small), y = loadWord(b, small);
-  long word;
-  if (__builtin_expect(small, 1) &&
-      !(subtract ? __builtin_sub_overflow(x, y, &word) : __builtin_add_overflow(x, y, &word))) {
-    storeWord(d, word);
-    return true;
-  }
+// True when both sizes are -1, 0 or 1.
+inline bool oneLimbEach(int sa, int sb) {
+  return (static_cast<unsigned>(sa + 1) <= 2) & (static_cast<unsigned>(sb + 1) <= 2);
+}
+
+// A limb times its size (-1..1) as a word: the sign applied, and whatever a zero's limb holds
+// ignored.
+inline mp_limb_t signedLimb(mp_limb_t m, int size) {
+  return m * static_cast<mp_limb_t>(static_cast<long>(size));
+}
+
+// d = a + b, or a - b when `subtract`, on the 128-bit word.
+inline bool addWide(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
   bool fits = true;
   const u128 wide = load(a, fits), flip = signMask(subtract), other = (load(b, fits) ^ flip) - flip;
   u128 sum;
@@ -114,6 +106,19 @@ inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
     return false;
   store(d, sum);
   return true;
+}
+
+// d = a + b, or a - b when `subtract`. The common case of narrow models, one limb each below
+// 2^62, runs on signed words, where neither the operands nor the result can overflow.
+inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
+  const int sa = a->_mp_size, sb = b->_mp_size;
+  const mp_limb_t ma = a->_mp_d[0], mb = b->_mp_d[0];
+  if (__builtin_expect(oneLimbEach(sa, sb) && ((ma | mb) >> 62) == 0, 1)) {
+    const mp_limb_t x = signedLimb(ma, sa), y = signedLimb(mb, sb);
+    storeWord(d, static_cast<long>(subtract ? x - y : x + y));
+    return true;
+  }
+  return addWide(d, a, b, subtract);
 }
 
 // d = a + n, with n given as its sign and magnitude.
@@ -172,7 +177,7 @@ inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negat
 // d = a * b.
 inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
   const int sa = a->_mp_size, sb = b->_mp_size;
-  if ((static_cast<unsigned>(sa + 1) | static_cast<unsigned>(sb + 1)) <= 2) {
+  if (__builtin_expect(oneLimbEach(sa, sb), 1)) {
     mul1x1(d, a->_mp_d[0], b->_mp_d[0], sa * sb); // the common case
     return true;
   }
@@ -220,7 +225,13 @@ inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
 
 // The sign of a - b (-1, 0, 1), when both fit the signed word; `done` is false otherwise.
 inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
+  const int sa = a->_mp_size, sb = b->_mp_size;
+  const mp_limb_t ma = a->_mp_d[0], mb = b->_mp_d[0];
   done = true;
+  if (__builtin_expect(oneLimbEach(sa, sb) && ((ma | mb) >> 63) == 0, 1)) {
+    const long x = static_cast<long>(signedLimb(ma, sa)), y = static_cast<long>(signedLimb(mb, sb));
+    return (x > y) - (x < y);
+  }
   const s128 x = static_cast<s128>(load(a, done)), y = static_cast<s128>(load(b, done));
   return (x > y) - (x < y);
 }
