@@ -29,53 +29,79 @@ inline unsigned limbCount(int size) {
   return size < 0 ? 0u - static_cast<unsigned>(size) : static_cast<unsigned>(size);
 }
 
-// All ones when `negative`, else zero, as a 128-bit mask.
-inline u128 signMask(bool negative) {
+// A 128-bit word as two limbs. Sums and signs are computed on the halves: GCC spills the halves
+// of a 128-bit integer to the stack around an exclusive or, which costs more than the arithmetic.
+struct Pair {
+  mp_limb_t low, high;
+};
+
+inline Pair pairOf(u128 v) {
+  return {static_cast<mp_limb_t>(v), static_cast<mp_limb_t>(v >> 64)};
+}
+inline u128 wordOf(Pair v) {
+  return u128(v.high) << 64 | v.low;
+}
+
+// v, or its two's complement when `negative`.
+inline Pair negateIf(Pair v, bool negative) {
   const mp_limb_t s = 0 - static_cast<mp_limb_t>(negative);
-  return u128(s) << 64 | s;
+  Pair r;
+  r.high =
+      (v.high ^ s) + __builtin_add_overflow(v.low ^ s, static_cast<mp_limb_t>(negative), &r.low);
+  return r;
 }
 
 // The two low limbs of |x| without a branch: GMP keeps one readable limb even for zero, and
 // the second is read only where it exists (otherwise the first is read again and masked off).
-inline u128 lowMagnitude(mpz_srcptr x, unsigned n) {
+inline Pair magnitudePair(mpz_srcptr x, unsigned n) {
   const mp_limb_t* p = x->_mp_d;
-  const mp_limb_t low = p[0] & (0 - static_cast<mp_limb_t>(n != 0));
-  const mp_limb_t high = p[n >= 2] & (0 - static_cast<mp_limb_t>(n >= 2));
-  return u128(high) << 64 | low;
+  return {p[0] & (0 - static_cast<mp_limb_t>(n != 0)),
+          p[n >= 2] & (0 - static_cast<mp_limb_t>(n >= 2))};
+}
+inline u128 lowMagnitude(mpz_srcptr x, unsigned n) {
+  return wordOf(magnitudePair(x, n));
 }
 
-// x as a two's-complement 128-bit word; `fits` is cleared unless x has at most two limbs and a
-// magnitude below 2^127.
-inline u128 load(mpz_srcptr x, bool& fits) {
+// x, or -x when `negate`, in two's complement; `fits` is cleared unless x has at most two limbs
+// and a magnitude below 2^127.
+inline Pair loadPair(mpz_srcptr x, bool& fits, bool negate = false) {
   const int size = x->_mp_size;
   const unsigned n = limbCount(size);
-  const u128 m = lowMagnitude(x, n), sign = signMask(size < 0);
-  fits &= n <= 2 && (m >> 127) == 0;
-  return (m ^ sign) - sign;
+  const Pair m = magnitudePair(x, n);
+  fits &= n <= 2 && (m.high >> 63) == 0;
+  return negateIf(m, (size < 0) != negate);
+}
+
+inline u128 load(mpz_srcptr x, bool& fits) {
+  return wordOf(loadPair(x, fits));
 }
 
 // d = (negative ? -m : m).
-inline void storeMagnitude(mpz_ptr d, u128 m, bool negative) {
-  const mp_limb_t low = static_cast<mp_limb_t>(m), high = static_cast<mp_limb_t>(m >> 64);
-  const int n = static_cast<int>((low | high) != 0) + static_cast<int>(high != 0);
+inline void storeMagnitude(mpz_ptr d, Pair m, bool negative) {
+  const int n = static_cast<int>((m.low | m.high) != 0) + static_cast<int>(m.high != 0);
   const int sign = -static_cast<int>(negative);
   reserveTwo(d);
-  d->_mp_d[0] = low;
-  d->_mp_d[1] = high;
+  d->_mp_d[0] = m.low;
+  d->_mp_d[1] = m.high;
   d->_mp_size = (n ^ sign) - sign;
+}
+inline void storeMagnitude(mpz_ptr d, u128 m, bool negative) {
+  storeMagnitude(d, pairOf(m), negative);
 }
 
 // d = v, a two's-complement word; |v| <= 2^127 always fits two limbs.
+inline void storePair(mpz_ptr d, Pair v) {
+  const bool negative = (v.high >> 63) != 0;
+  storeMagnitude(d, negateIf(v, negative), negative);
+}
 inline void store(mpz_ptr d, u128 v) {
-  const bool negative = (v >> 127) != 0;
-  const u128 sign = signMask(negative);
-  storeMagnitude(d, (v ^ sign) - sign, negative);
+  storePair(d, pairOf(v));
 }
 
 // x + y, or nothing when the signed sum overflows (both signs alike, the sum's not).
-inline bool addWords(u128 x, u128 y, u128& sum) {
-  sum = x + y;
-  return (((x ^ sum) & (y ^ sum)) >> 127) == 0;
+inline bool addPairs(Pair x, Pair y, Pair& sum) {
+  sum.high = x.high + y.high + __builtin_add_overflow(x.low, y.low, &sum.low);
+  return (((x.high ^ sum.high) & (y.high ^ sum.high)) >> 63) == 0;
 }
 
 // d = v, in one limb.
@@ -84,6 +110,11 @@ inline void storeWord(mpz_ptr d, long v) {
   reserveTwo(d);
   d->_mp_d[0] = (static_cast<mp_limb_t>(v) ^ sign) - sign;
   d->_mp_size = static_cast<int>(sign) | static_cast<int>(v != 0);
+}
+
+// True when a size is -2..2.
+inline bool twoLimbsAtMost(int size) {
+  return static_cast<unsigned>(size + 2) <= 4;
 }
 
 // True when both sizes are -1, 0 or 1.
@@ -97,14 +128,16 @@ inline mp_limb_t signedLimb(mp_limb_t m, int size) {
   return m * static_cast<mp_limb_t>(static_cast<long>(size));
 }
 
-// d = a + b, or a - b when `subtract`, on the 128-bit word.
+// d = a + b, or a - b when `subtract`, on two-limb words.
 inline bool addWide(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
+  if (!(twoLimbsAtMost(a->_mp_size) & twoLimbsAtMost(b->_mp_size)))
+    return false; // wider operands go to GMP without computing anything first
   bool fits = true;
-  const u128 wide = load(a, fits), flip = signMask(subtract), other = (load(b, fits) ^ flip) - flip;
-  u128 sum;
-  if (!(addWords(wide, other, sum) & fits))
+  const Pair x = loadPair(a, fits), y = loadPair(b, fits, subtract);
+  Pair sum;
+  if (!(addPairs(x, y, sum) & fits))
     return false;
-  store(d, sum);
+  storePair(d, sum);
   return true;
 }
 
@@ -123,12 +156,14 @@ inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
 
 // d = a + n, with n given as its sign and magnitude.
 inline bool addWord(mpz_ptr d, mpz_srcptr a, bool negN, unsigned long n) {
-  bool fits = true;
-  const u128 x = load(a, fits), flip = signMask(negN), y = (u128(n) ^ flip) - flip;
-  u128 sum;
-  if (!(addWords(x, y, sum) & fits))
+  if (!twoLimbsAtMost(a->_mp_size))
     return false;
-  store(d, sum);
+  bool fits = true;
+  const Pair x = loadPair(a, fits), y = negateIf({n, 0}, negN);
+  Pair sum;
+  if (!(addPairs(x, y, sum) & fits))
+    return false;
+  storePair(d, sum);
   return true;
 }
 
@@ -207,6 +242,8 @@ inline bool negAbs(mpz_ptr d, mpz_srcptr a, bool negate) {
 
 // d = a * 2^n, or floor(a / 2^-n) for negative n, when a and the result fit the signed word.
 inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
+  if (!twoLimbsAtMost(a->_mp_size))
+    return false;
   bool fits = true;
   const s128 x = static_cast<s128>(load(a, fits));
   if (!fits)
@@ -223,17 +260,25 @@ inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
   return true;
 }
 
-// The sign of a - b (-1, 0, 1), when both fit the signed word; `done` is false otherwise.
+// The sign of a - b (-1, 0, 1) when both have at most two limbs; `done` is false otherwise. As
+// in GMP, the sizes order values of different sizes (sign and limb count); equal sizes compare
+// the magnitudes, the other way round for negative values. Both are computed, so that random
+// signs cost no branch.
 inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
   const int sa = a->_mp_size, sb = b->_mp_size;
   const mp_limb_t ma = a->_mp_d[0], mb = b->_mp_d[0];
-  done = true;
   if (__builtin_expect(oneLimbEach(sa, sb) && ((ma | mb) >> 63) == 0, 1)) {
+    done = true; // the common case, on signed words
     const long x = static_cast<long>(signedLimb(ma, sa)), y = static_cast<long>(signedLimb(mb, sb));
     return (x > y) - (x < y);
   }
-  const s128 x = static_cast<s128>(load(a, done)), y = static_cast<s128>(load(b, done));
-  return (x > y) - (x < y);
+  done = twoLimbsAtMost(sa) & twoLimbsAtMost(sb);
+  if (!done)
+    return 0;
+  const u128 x = lowMagnitude(a, limbCount(sa)), y = lowMagnitude(b, limbCount(sb));
+  const int bySize = (sa > sb) - (sa < sb);
+  const int byMagnitude = (static_cast<int>(x > y) - static_cast<int>(x < y)) * (sa < 0 ? -1 : 1);
+  return bySize != 0 ? bySize : byMagnitude;
 }
 
 } // namespace limbs
