@@ -15,7 +15,7 @@ CONFIGURE = cmake -G Ninja -Wno-dev $(CMAKE_FLAGS)
 TSAN_DIR    ?= build-tsan
 FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = fuzz_paths fuzz_strings fuzz_fixed_ref
+FUZZ_TARGETS = fuzz_paths fuzz_strings fuzz_fixed_ref fuzz_var_float
 
 .PHONY: all deps test demo bench asan tsan fuzz valgrind install clean
 

@@ -14,10 +14,12 @@
 #include <random>
 
 #include "alloc_counter.h" // counts operator new, and GMP's and MPFR's once routed
+#include "float_paths_check.h"
 
 namespace {
 
 using namespace simulation;
+using float_paths::Floats;
 using ::testing::ExitedWithCode;
 
 // Exact, with the sign of zero; every NaN alike.
@@ -362,87 +364,22 @@ void randomFloat(mpfr_ptr x, std::mt19937_64& rng) {
   mpfr_setsign(x, x, sign < 0, MPFR_RNDN);
 }
 
-testing::AssertionResult sameFloat(mpfr_srcptr got, mpfr_srcptr want) {
-  if ((mpfr_nan_p(got) && mpfr_nan_p(want)) ||
-      (mpfr_equal_p(got, want) && mpfr_signbit(got) == mpfr_signbit(want) &&
-       mpfr_get_prec(got) == mpfr_get_prec(want)))
-    return testing::AssertionSuccess();
-  char text[2][200];
-  mpfr_snprintf(text[0], 200, "%Ra", got);
-  mpfr_snprintf(text[1], 200, "%Ra", want);
-  return testing::AssertionFailure() << "got " << text[0] << ", MPFR gives " << text[1];
-}
-
-struct Floats { // a destination and two operands of any one-limb precision, or wider
-  explicit Floats(std::initializer_list<int> precisions) {
-    auto p = precisions.begin();
-    for (MPFR& v : values)
-      mpfr_init2(v.mValue, *p++);
-  }
-  ~Floats() {
-    for (MPFR& v : values)
-      mpfr_clear(v.mValue);
-  }
-  MPFR values[3];
-};
-
 TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
-  using Op = std::function<int(VarFloatRef&, VarFloatRef&, VarFloatRef&, int)>;
-  using Call = std::function<int(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, int)>;
-  const std::vector<std::tuple<const char*, Op, Call>> ops = {
-      {"add", [](auto& d, auto& a, auto& b, int) { return d.setAdd(a, b), 0; },
-       [](auto d, auto a, auto b, int) { return mpfr_add(d, a, b, MPFR_RNDN), 0; }},
-      {"sub", [](auto& d, auto& a, auto& b, int) { return d.setSub(a, b), 0; },
-       [](auto d, auto a, auto b, int) { return mpfr_sub(d, a, b, MPFR_RNDN), 0; }},
-      {"mult", [](auto& d, auto& a, auto& b, int) { return d.setMult(a, b), 0; },
-       [](auto d, auto a, auto b, int) { return mpfr_mul(d, a, b, MPFR_RNDN), 0; }},
-      {"neg", [](auto& d, auto& a, auto&, int) { return d.setNeg(a), 0; },
-       [](auto d, auto a, auto, int) { return mpfr_neg(d, a, MPFR_RNDN), 0; }},
-      {"abs", [](auto& d, auto& a, auto&, int) { return d.setAbs(a), 0; },
-       [](auto d, auto a, auto, int) { return mpfr_setsign(d, a, 0, MPFR_RNDN), 0; }},
-      {"ldexp", [](auto& d, auto& a, auto&, int n) { return d.setLdExp(a, n), 0; },
-       [](auto d, auto a, auto, int n) { return mpfr_mul_2si(d, a, n, MPFR_RNDN), 0; }},
-      {"less", [](auto&, auto& a, auto& b, int) { return int(a.lessThan(b)); },
-       [](auto, auto a, auto b, int) { return mpfr_less_p(a, b); }},
-      {"less or equal", [](auto&, auto& a, auto& b, int) { return int(a.lessEqual(b)); },
-       [](auto, auto a, auto b, int) { return mpfr_lessequal_p(a, b); }},
-      {"greater", [](auto&, auto& a, auto& b, int) { return int(a.greaterThan(b)); },
-       [](auto, auto a, auto b, int) { return mpfr_greater_p(a, b); }},
-      {"greater or equal", [](auto&, auto& a, auto& b, int) { return int(a.greaterEqual(b)); },
-       [](auto, auto a, auto b, int) { return mpfr_greaterequal_p(a, b); }},
-      {"equal", [](auto&, auto& a, auto& b, int) { return int(a.isEqual(b)); },
-       [](auto, auto a, auto b, int) { return mpfr_equal_p(a, b); }},
-  };
   VarFloatType type("any", 8, 23, true);
   util::TempVarAllocator alloc;
   VarFloatRef d(&type, alloc), a(&type, alloc), b(&type, alloc);
   // Runs every operation on (x, y) into a destination of precision p, or in place (p = 0),
   // through the references and through MPFR.
   auto check = [&](mpfr_srcptr x, mpfr_srcptr y, int p, int n) {
-    for (const auto& [name, op, call] : ops) {
-      Floats ours({p ? p : int(mpfr_get_prec(x)), int(mpfr_get_prec(x)), int(mpfr_get_prec(y))}),
-          theirs({p ? p : int(mpfr_get_prec(x)), int(mpfr_get_prec(x)), int(mpfr_get_prec(y))});
-      for (Floats* f : {&ours, &theirs}) {
-        mpfr_set(f->values[1].mValue, x, MPFR_RNDN);
-        mpfr_set(f->values[2].mValue, y, MPFR_RNDN);
-      }
-      MPFR* into = p ? &ours.values[0] : &ours.values[1];
-      d.bind(into);
-      a.bind(&ours.values[1]);
-      b.bind(&ours.values[2]);
-      mpfr_clear_erangeflag();
-      const int got = op(d, a, b, n), gotRange = mpfr_erangeflag_p();
-      mpfr_clear_erangeflag();
-      mpfr_ptr want = p ? theirs.values[0].mValue : theirs.values[1].mValue;
-      const int expected = call(want, theirs.values[1].mValue, theirs.values[2].mValue, n);
-      char text[2][100];
-      mpfr_snprintf(text[0], 100, "%Ra", x);
-      mpfr_snprintf(text[1], 100, "%Ra", y);
-      const std::string context = std::string(name) + " " + text[0] + " " + text[1] + " at " +
-                                  std::to_string(p) + ", n " + std::to_string(n);
-      EXPECT_EQ(got, expected) << context;
-      EXPECT_EQ(gotRange, mpfr_erangeflag_p()) << context;
-      EXPECT_TRUE(sameFloat(into->mValue, want)) << context;
+    char text[2][100];
+    mpfr_snprintf(text[0], 100, "%Ra", x);
+    mpfr_snprintf(text[1], 100, "%Ra", y);
+    for (int op = 0; op < float_paths::kOperations; ++op) {
+      const float_paths::Outcome o = float_paths::check(op, d, a, b, x, y, p, n);
+      SCOPED_TRACE(o.name + " " + text[0] + " " + text[1] + " at " + std::to_string(p) + ", n " +
+                   std::to_string(n));
+      EXPECT_EQ(o.ours, o.theirs) << o.values;
+      EXPECT_EQ(o.oursRange, o.theirsRange);
     }
   };
   // Every pair of a 4-bit format over exponents -7..8, with the specials.
@@ -451,11 +388,11 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
     for (int e = -7; e <= 8; ++e)
       for (unsigned long m = 8; m < 16; ++m)
         for (int sign : {1, -1}) {
-          all.push_back(std::make_unique<Floats>(std::initializer_list<int>{4, 4, 4}));
+          all.push_back(std::make_unique<Floats>(4, 4, 4));
           mpfr_set_si_2exp(all.back()->values[0].mValue, sign * long(m), e - 4, MPFR_RNDN);
         }
     for (int special = 0; special < 5; ++special) {
-      all.push_back(std::make_unique<Floats>(std::initializer_list<int>{4, 4, 4}));
+      all.push_back(std::make_unique<Floats>(4, 4, 4));
       mpfr_ptr v = all.back()->values[0].mValue;
       special < 2   ? mpfr_set_zero(v, special ? -1 : 1)
       : special < 4 ? mpfr_set_inf(v, special == 2 ? -1 : 1)
@@ -479,7 +416,7 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
     }
     alloc.resetAvailability(); // the references take the range at the step boundary
     const int pa = precisions[rng() % 12], pb = rng() % 2 ? pa : precisions[rng() % 14];
-    Floats xy({pa, pa, pb});
+    Floats xy(pa, pa, pb);
     mpfr_ptr x = xy.values[1].mValue, y = xy.values[2].mValue;
     randomFloat(x, rng);
     switch (rng() % 6) { // y related to x: -x (total cancellation), x * 2^k, x one unit away

@@ -117,6 +117,11 @@ inline bool twoLimbsAtMost(int size) {
   return static_cast<unsigned>(size + 2) <= 4;
 }
 
+// True when both sizes are -2..2.
+inline bool twoLimbsEach(int sa, int sb) {
+  return (static_cast<unsigned>(sa + 2) <= 4) & (static_cast<unsigned>(sb + 2) <= 4);
+}
+
 // True when both sizes are -1, 0 or 1.
 inline bool oneLimbEach(int sa, int sb) {
   return (static_cast<unsigned>(sa + 1) <= 2) & (static_cast<unsigned>(sb + 1) <= 2);
@@ -130,7 +135,7 @@ inline mp_limb_t signedLimb(mp_limb_t m, int size) {
 
 // d = a + b, or a - b when `subtract`, on two-limb words.
 inline bool addWide(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
-  if (!(twoLimbsAtMost(a->_mp_size) & twoLimbsAtMost(b->_mp_size)))
+  if (!twoLimbsEach(a->_mp_size, b->_mp_size))
     return false; // wider operands go to GMP without computing anything first
   bool fits = true;
   const Pair x = loadPair(a, fits), y = loadPair(b, fits, subtract);
@@ -179,12 +184,14 @@ inline void mul1x1(mpz_ptr d, mp_limb_t x, mp_limb_t y, int sign) {
   d->_mp_size = (1 + static_cast<int>(high != 0)) * sign;
 }
 
-// Writes the n limbs r[0..n-1] (the highest non-zero) with the sign, when d has room.
-inline bool storeLimbs(mpz_ptr d, const mp_limb_t* r, int n, bool negative) {
-  if (d->_mp_alloc < n)
+// d = the limbs r[0..n-1] with the sign, where n is `count`, or one less when the top limb is
+// zero; when d has room for all of them (GMP's own product gives it that room).
+template <int count> inline bool storeLimbs(mpz_ptr d, const mp_limb_t (&r)[count], bool negative) {
+  if (d->_mp_alloc < count)
     return false;
-  for (int i = 0; i < n; ++i)
+  for (int i = 0; i < count; ++i)
     d->_mp_d[i] = r[i];
+  const int n = count - static_cast<int>(r[count - 1] == 0);
   d->_mp_size = negative ? -n : n;
   return true;
 }
@@ -194,7 +201,7 @@ inline bool mul2x1(mpz_ptr d, const mp_limb_t* x, mp_limb_t w, bool negative) {
   const u128 low = u128(x[0]) * w, high = (low >> 64) + u128(x[1]) * w;
   const mp_limb_t r[3] = {static_cast<mp_limb_t>(low), static_cast<mp_limb_t>(high),
                           static_cast<mp_limb_t>(high >> 64)};
-  return storeLimbs(d, r, r[2] != 0 ? 3 : 2, negative);
+  return storeLimbs(d, r, negative);
 }
 
 // Two limbs by two (both high limbs non-zero): four products, three or four limbs.
@@ -206,7 +213,7 @@ inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negat
   const mp_limb_t r[4] = {static_cast<mp_limb_t>(p00), static_cast<mp_limb_t>(mid),
                           static_cast<mp_limb_t>(high),
                           static_cast<mp_limb_t>((high >> 64) + (p11 >> 64))};
-  return storeLimbs(d, r, r[3] != 0 ? 4 : 3, negative);
+  return storeLimbs(d, r, negative);
 }
 
 // d = a * b.
@@ -272,7 +279,7 @@ inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
     const long x = static_cast<long>(signedLimb(ma, sa)), y = static_cast<long>(signedLimb(mb, sb));
     return (x > y) - (x < y);
   }
-  done = twoLimbsAtMost(sa) & twoLimbsAtMost(sb);
+  done = twoLimbsEach(sa, sb);
   if (!done)
     return 0;
   const u128 x = lowMagnitude(a, limbCount(sa)), y = lowMagnitude(b, limbCount(sb));

@@ -96,9 +96,9 @@ inline bool setRoundedWord(mpfr_ptr d, bool negative, mp_limb_t w, mpfr_exp_t e,
 // d = a * b. Significands of at most 32 bits multiply exactly in one 64-bit word; others of
 // one limb in 128 bits.
 inline bool mul(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, const ExponentRange& range) {
-  if (!(mpfr_regular_p(a) && mpfr_regular_p(b)))
-    return false;
   const mpfr_prec_t pd = mpfr_get_prec(d), pa = mpfr_get_prec(a), pb = mpfr_get_prec(b);
+  if (!(oneLimb(pd, pa, pb) && mpfr_regular_p(a) && mpfr_regular_p(b)))
+    return false;
   const bool negative = mpfr_signbit(a) != mpfr_signbit(b);
   const mpfr_exp_t e = mpfr_get_exp(a) + mpfr_get_exp(b);
   if (((pa - 1) | (pb - 1)) < 32 && pd < 64) {
@@ -106,8 +106,6 @@ inline bool mul(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, const ExponentRange& r
     const int low = static_cast<int>((w >> 63) == 0);
     return setRoundedWord(d, negative, w << low, e - low, range);
   }
-  if (!oneLimb(pd, pa, pb))
-    return false;
   u128 m = u128(significand(a)) * significand(b); // in [2^126, 2^128)
   const int low = static_cast<int>((m >> 127) == 0);
   return setRounded(d, negative, m << low, e - low, range);
@@ -180,20 +178,41 @@ inline bool add(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, bool subtract,
   return setRounded(d, negX, sum << zeros, ex + 1 - zeros, range);
 }
 
+// d = (negative ? -1 : 1) * |a| * 2^(e - exponent of a), when d has a's precision (any) and e
+// is in range: the limbs are copied, nothing is rounded.
+inline bool setCopy(mpfr_ptr d, mpfr_srcptr a, bool negative, mpfr_exp_t e,
+                    const ExponentRange& range) {
+  if (e < range.emin || e > range.emax)
+    return false;
+  const mpfr_prec_t p = mpfr_get_prec(a);
+  const mp_limb_t* from = static_cast<const mp_limb_t*>(mpfr_custom_get_significand(a));
+  mp_limb_t* to = static_cast<mp_limb_t*>(mpfr_custom_get_significand(d));
+  for (mpfr_prec_t i = 0; i < (p + 63) / 64; ++i)
+    to[i] = from[i];
+  mpfr_custom_init_set(d, negative ? -MPFR_REGULAR_KIND : MPFR_REGULAR_KIND, e, p, to);
+  return true;
+}
+
+// d = (negative ? -1 : 1) * |a| * 2^(e - exponent of a): copied at a's precision, otherwise
+// rounded to d's when both have one limb.
+inline bool setScaled(mpfr_ptr d, mpfr_srcptr a, bool negative, mpfr_exp_t e,
+                      const ExponentRange& range) {
+  if (mpfr_get_prec(d) == mpfr_get_prec(a))
+    return setCopy(d, a, negative, e, range);
+  if (!oneLimb(mpfr_get_prec(d), mpfr_get_prec(a), 1))
+    return false;
+  return setRounded(d, negative, u128(significand(a)) << 64, e, range);
+}
+
 // d = a with its sign set (negate: flipped; otherwise cleared), rounded to d's precision.
 inline bool setSign(mpfr_ptr d, mpfr_srcptr a, bool negate, const ExponentRange& range) {
-  if (!mpfr_regular_p(a) || !oneLimb(mpfr_get_prec(d), mpfr_get_prec(a), 1))
-    return false;
-  return setRounded(d, negate && !mpfr_signbit(a), u128(significand(a)) << 64, mpfr_get_exp(a),
-                    range);
+  return mpfr_regular_p(a) && setScaled(d, a, negate && !mpfr_signbit(a), mpfr_get_exp(a), range);
 }
 
 // d = a * 2^n, rounded to d's precision.
 inline bool ldexp(mpfr_ptr d, mpfr_srcptr a, long n, const ExponentRange& range) {
-  if (!mpfr_regular_p(a) || !oneLimb(mpfr_get_prec(d), mpfr_get_prec(a), 1))
-    return false;
   // Exponents of values are within +-2^62: the sum cannot overflow.
-  return setRounded(d, mpfr_signbit(a), u128(significand(a)) << 64, mpfr_get_exp(a) + n, range);
+  return mpfr_regular_p(a) && setScaled(d, a, mpfr_signbit(a), mpfr_get_exp(a) + n, range);
 }
 
 // The sign of a - b (-1, 0, 1) for regular one-limb values; `done` is false otherwise. The
