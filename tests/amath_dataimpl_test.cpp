@@ -341,46 +341,14 @@ TEST_F(Refs, ArraysCopyDeeplyMoveAndBindWithBoundsChecks) {
 // The inline float paths against the plain MPFR calls, on the same operands. (The fixed-point
 // ones are the oracle's: every case there runs into a fresh, a roomy and the same destination.)
 
-// A float of x's precision: zero, infinity, NaN, or a regular value with a random, all-ones or
-// power-of-two significand (of at most 64 bits) and an exponent near 1, far from it, or at an
-// end of [emin, emax].
-void randomFloat(mpfr_ptr x, std::mt19937_64& rng) {
-  const int sign = rng() % 2 ? -1 : 1, p = std::min(static_cast<int>(mpfr_get_prec(x)), 64);
-  switch (rng() % 24) {
-  case 0:
-    return mpfr_set_zero(x, sign);
-  case 1:
-    return mpfr_set_inf(x, sign);
-  case 2:
-    return mpfr_set_nan(x);
-  }
-  const unsigned long top = 1ul << (p - 1), all = top | (top - 1);
-  const unsigned long m = rng() % 5 == 0 ? all : rng() % 5 == 0 ? top : (rng() >> (64 - p)) | top;
-  const long emin = mpfr_get_emin(), emax = mpfr_get_emax();
-  const long e = rng() % 3 == 0   ? static_cast<long>(rng() % 161) - 80
-                 : rng() % 4 == 0 ? (rng() % 2 ? emin : emax - 3) + static_cast<long>(rng() % 4)
-                                  : static_cast<long>(rng() % 9) - 4;
-  mpfr_set_ui_2exp(x, m, e - p, MPFR_RNDN);
-  mpfr_setsign(x, x, sign < 0, MPFR_RNDN);
-}
-
 TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
   VarFloatType type("any", 8, 23, true);
   util::TempVarAllocator alloc;
   VarFloatRef d(&type, alloc), a(&type, alloc), b(&type, alloc);
-  // Runs every operation on (x, y) into a destination of precision p, or in place (p = 0),
-  // through the references and through MPFR.
-  auto check = [&](mpfr_srcptr x, mpfr_srcptr y, int p, int n) {
-    char text[2][100];
-    mpfr_snprintf(text[0], 100, "%Ra", x);
-    mpfr_snprintf(text[1], 100, "%Ra", y);
-    for (int op = 0; op < float_paths::kOperations; ++op) {
-      const float_paths::Outcome o = float_paths::check(op, d, a, b, x, y, p, n);
-      SCOPED_TRACE(o.name + " " + text[0] + " " + text[1] + " at " + std::to_string(p) + ", n " +
-                   std::to_string(n));
-      EXPECT_EQ(o.ours, o.theirs) << o.values;
-      EXPECT_EQ(o.oursRange, o.theirsRange);
-    }
+  auto expectSame = [](int got, int expected, int gotRange, int expectedRange, const char* text) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(gotRange, expectedRange);
   };
   // Every pair of a 4-bit format over exponents -7..8, with the specials.
   {
@@ -400,45 +368,12 @@ TEST(FastPaths, FloatsAreMpfrsToTheBitAndSignOfZero) {
     }
     for (const auto& x : all)
       for (const auto& y : all)
-        check(x->values[0].mValue, y->values[0].mValue, 4,
-              static_cast<int>(mpfr_get_exp(y->values[0].mValue) % 5));
+        float_paths::checkAll(d, a, b, x->values[0].mValue, y->values[0].mValue, 4,
+                              static_cast<int>(mpfr_get_exp(y->values[0].mValue) % 5), expectSame);
   }
-  // Random operands of the one-limb precisions and beyond, in the default exponent range and
-  // in narrowed ones whose ends the results reach.
-  const int precisions[] = {1, 2, 11, 24, 32, 33, 53, 60, 61, 62, 63, 64, 65, 113};
-  const long emin = mpfr_get_emin(), emax = mpfr_get_emax();
   std::mt19937_64 rng(2026);
-  for (int round = 0; round < 30000; ++round) {
-    const bool narrowed = round % 3 == 0;
-    if (narrowed) {
-      mpfr_set_emin(-static_cast<long>(rng() % 200) - 1);
-      mpfr_set_emax(static_cast<long>(rng() % 200) + 1);
-    }
-    alloc.resetAvailability(); // the references take the range at the step boundary
-    const int pa = precisions[rng() % 12], pb = rng() % 2 ? pa : precisions[rng() % 14];
-    Floats xy(pa, pa, pb);
-    mpfr_ptr x = xy.values[1].mValue, y = xy.values[2].mValue;
-    randomFloat(x, rng);
-    switch (rng() % 6) { // y related to x: -x (total cancellation), x * 2^k, x one unit away
-    case 0:
-      mpfr_neg(y, x, MPFR_RNDN);
-      break;
-    case 1:
-      mpfr_mul_2si(y, x, static_cast<long>(rng() % 140) - 70, MPFR_RNDN);
-      break;
-    case 2:
-      mpfr_set(y, x, MPFR_RNDN);
-      rng() % 2 ? mpfr_nextabove(y) : mpfr_nextbelow(y);
-      mpfr_neg(y, y, MPFR_RNDN);
-      break;
-    default:
-      randomFloat(y, rng);
-    }
-    const int p = rng() % 4 == 0 ? 0 : rng() % 2 ? pa : precisions[rng() % 14];
-    check(x, y, p, static_cast<int>(rng() % 301) - 150);
-    mpfr_set_emin(emin);
-    mpfr_set_emax(emax);
-  }
+  for (int round = 0; round < 30000; ++round)
+    float_paths::randomCase(rng, alloc, d, a, b, expectSame);
 }
 
 } // namespace
