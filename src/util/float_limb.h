@@ -38,10 +38,12 @@ inline mp_limb_t significand(mpfr_srcptr x) {
 // x = (negative ? -1 : 1) * m / 2^64 * 2^e; m has its top bit set and nothing below x's
 // precision.
 inline void setRegular(mpfr_ptr x, bool negative, mp_limb_t m, mpfr_exp_t e) {
+  // The limb last: written first, it could alias the precision, which the compiler would then
+  // store again although it does not change.
   mp_limb_t* limb = static_cast<mp_limb_t*>(mpfr_custom_get_significand(x));
-  limb[0] = m;
   mpfr_custom_init_set(x, negative ? -MPFR_REGULAR_KIND : MPFR_REGULAR_KIND, e, mpfr_get_prec(x),
                        limb);
+  limb[0] = m;
 }
 
 // The significand of m / 2^128 * 2^e (m's top bit set) rounded to p bits (1..64), to nearest,
@@ -131,6 +133,26 @@ inline bool addWord(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my
   return setRoundedWord(d, negX, sum << zeros, ex + 1 - zeros, range);
 }
 
+// d = x + y or x - y (`same`: the signs agree) for |x| >= |y| on 128-bit words, for operands or
+// a result of 61 to 64 bits. Out of line: its 128-bit words would take registers from every
+// inline sum of narrower values.
+__attribute__((noinline)) inline bool addLimb(mpfr_ptr d, bool negX, bool same, mp_limb_t mx,
+                                              mp_limb_t my, mpfr_exp_t ex, mpfr_uexp_t distance,
+                                              const ExponentRange& range) {
+  const unsigned k = distance < 127 ? static_cast<unsigned>(distance) : 127u;
+  const u128 x = u128(mx) << 63, y = u128(my) << 63;
+  const u128 shifted = y >> k;
+  const u128 yk = shifted | static_cast<u128>((shifted << k) != y);
+  const u128 sum = same ? x + yk : x - yk;
+  if (sum == 0) { // x - x: a positive zero when rounding to nearest
+    mpfr_set_zero(d, 1);
+    return true;
+  }
+  const mp_limb_t high = static_cast<mp_limb_t>(sum >> 64), low = static_cast<mp_limb_t>(sum);
+  const int zeros = high != 0 ? __builtin_clzll(high | 1) : 64 + __builtin_clzll(low | 1);
+  return setRounded(d, negX, sum << zeros, ex + 1 - zeros, range);
+}
+
 // d = a + b, or a - b when `subtract`. The larger magnitude x sits at bits 126..63 of a
 // 128-bit word and the other, y, is shifted right by the exponent difference; bits shifted out
 // are kept as one sticky bit at bit 0. That sum is within one unit of bit 0 of the exact one
@@ -142,7 +164,8 @@ inline bool addWord(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my
 inline bool add(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, bool subtract,
                 const ExponentRange& range) {
   const mpfr_prec_t pd = mpfr_get_prec(d), pa = mpfr_get_prec(a), pb = mpfr_get_prec(b);
-  if (!oneLimb(pd, pa, pb))
+  const bool word = (pd <= 60) & (pa <= 62) & (pb <= 62); // the common case, checked first
+  if (!word && !oneLimb(pd, pa, pb))
     return false;
   const bool negA = mpfr_signbit(a), negB = mpfr_signbit(b) != subtract;
   if (!(mpfr_regular_p(a) && mpfr_regular_p(b))) {
@@ -162,20 +185,9 @@ inline bool add(mpfr_ptr d, mpfr_srcptr a, mpfr_srcptr b, bool subtract,
   const mpfr_exp_t ex = swap ? eb : ea;
   const bool negX = swap ? negB : negA;
   const mpfr_uexp_t distance = static_cast<mpfr_uexp_t>(ex - (swap ? ea : eb));
-  if (pd <= 60 && pa <= 62 && pb <= 62)
+  if (word)
     return addWord(d, negX, negA == negB, swap ? mb : ma, swap ? ma : mb, ex, distance, range);
-  const unsigned k = distance < 127 ? static_cast<unsigned>(distance) : 127u;
-  const u128 x = u128(swap ? mb : ma) << 63, y = u128(swap ? ma : mb) << 63;
-  const u128 shifted = y >> k;
-  const u128 yk = shifted | static_cast<u128>((shifted << k) != y);
-  const u128 sum = negA == negB ? x + yk : x - yk;
-  if (sum == 0) { // x - x: a positive zero when rounding to nearest
-    mpfr_set_zero(d, 1);
-    return true;
-  }
-  const mp_limb_t high = static_cast<mp_limb_t>(sum >> 64), low = static_cast<mp_limb_t>(sum);
-  const int zeros = high != 0 ? __builtin_clzll(high | 1) : 64 + __builtin_clzll(low | 1);
-  return setRounded(d, negX, sum << zeros, ex + 1 - zeros, range);
+  return addLimb(d, negX, negA == negB, swap ? mb : ma, swap ? ma : mb, ex, distance, range);
 }
 
 // d = (negative ? -1 : 1) * |a| * 2^(e - exponent of a), when d has a's precision (any) and e
