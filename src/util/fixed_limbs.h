@@ -267,27 +267,22 @@ inline bool shift(mpz_ptr d, mpz_srcptr a, int n) {
   return true;
 }
 
-// The sign of a - b (-1, 0, 1) when both have at most two limbs, or sizes that differ; `done` is
-// false otherwise. As in GMP, the sizes order values of different sizes (sign and limb count);
-// equal sizes compare the magnitudes, the other way round for negative values. Both are
-// computed, so that random signs cost no branch.
+// The sign of a - b (-1, 0, 1), as GMP finds it: the sizes order values of different sizes (sign
+// and limb count), at any width; equal sizes of up to two limbs compare the magnitudes, the
+// other way round for negative values. `done` is false for equal sizes of more limbs.
 inline int compare(mpz_srcptr a, mpz_srcptr b, bool& done) {
   const int sa = a->_mp_size, sb = b->_mp_size;
-  const mp_limb_t ma = a->_mp_d[0], mb = b->_mp_d[0];
-  if (__builtin_expect(oneLimbEach(sa, sb) && ((ma | mb) >> 63) == 0, 1)) {
-    done = true; // the common case, on signed words
-    const long x = static_cast<long>(signedLimb(ma, sa)), y = static_cast<long>(signedLimb(mb, sb));
-    return (x > y) - (x < y);
-  }
-  const int bySize = (sa > sb) - (sa < sb);
-  if (!twoLimbsEach(sa, sb)) {
-    done = bySize != 0; // wider values of different sizes too
-    return bySize;
-  }
   done = true;
-  const u128 x = lowMagnitude(a, limbCount(sa)), y = lowMagnitude(b, limbCount(sb));
-  const int byMagnitude = (static_cast<int>(x > y) - static_cast<int>(x < y)) * (sa < 0 ? -1 : 1);
-  return bySize != 0 ? bySize : byMagnitude;
+  if (sa != sb)
+    return sa > sb ? 1 : -1;
+  const unsigned n = limbCount(sa);
+  if (n > 2) {
+    done = false;
+    return 0;
+  }
+  const u128 x = lowMagnitude(a, n), y = lowMagnitude(b, n);
+  const int c = static_cast<int>(x > y) - static_cast<int>(x < y);
+  return sa < 0 ? -c : c;
 }
 
 } // namespace limbs
