@@ -9,7 +9,11 @@ TEST(TempVarAllocator, ResetHandsOutTheSameSlotsInOrderWithTheirValues) {
   std::vector<double*> doubles;
   for (int i = 0; i < 25; ++i)
     *doubles.emplace_back(alloc.getTempDouble()) = i;
+  const mpfr_exp_t emax = mpfr_get_emax();
+  mpfr_set_emax(99); // changed after the allocator was made: the first var-float reads it
   util::VarFloatStackHandler* stack = alloc.getVarFloatStackHandler(3); // before a temporary
+  EXPECT_EQ(alloc.floatRange().emax, 99);
+  mpfr_set_emax(emax);
   simulation::MPFR* floats[] = {alloc.getTempVarFloat(3), alloc.getTempVarFloat(3)};
   EXPECT_TRUE(mpfr_nan_p(floats[0]->mValue) && mpfr_get_prec(floats[0]->mValue) == 4);
   EXPECT_TRUE(alloc.getVarFloatStackHandler(3) == stack && floats[1] != floats[0]);

@@ -49,6 +49,8 @@ TempVarAllocator::~TempVarAllocator() {
 }
 
 TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
+  if (mVarFloat.empty()) // the resets so far had no var-float to read the range for
+    mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
   mVarFloat.push_back(std::make_unique<VarFloatEntry>(wF));
   return *(mRecent = mVarFloat.back().get());
 }
@@ -59,7 +61,8 @@ void TempVarAllocator::resetAvailability() {
   mDoubleStack.resetAvailability();
   for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
     entry->stack.resetAvailability();
-  mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
+  if (!mVarFloat.empty()) // only var-floats read the range, and each made an entry
+    mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
 }
 
 void TempVarAllocator::resetLocalStacks() {

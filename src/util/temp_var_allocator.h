@@ -210,9 +210,10 @@ public:
   // Also creates the wF entry when it does not exist yet.
   VarFloatStackHandler* getVarFloatStackHandler(int wF) { return &varFloatEntry(wF).handler; }
 
-  // MPFR's exponent range as it was when the allocator was made or last reset: the inline
-  // float operations hand results outside it to MPFR. A host changes MPFR's range between
-  // steps, never during one.
+  // MPFR's exponent range as it was at the step boundary (when the allocator was made or last
+  // reset, or, before its first var-float, when that was handed out): the inline float
+  // operations hand results outside it to MPFR. A host changes MPFR's range between steps,
+  // never during one.
   const simulation::flimb::ExponentRange& floatRange() const { return mFloatRange; }
 
   // Every temporary and stack slot available again, in the same order; the exponent range
