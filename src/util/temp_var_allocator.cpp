@@ -40,9 +40,15 @@ simulation::MPFR* VarFloatPool::create() {
   return value;
 }
 
+namespace {
+simulation::flimb::ExponentRange currentRange() {
+  return {mpfr_get_emin(), mpfr_get_emax()};
+}
+} // namespace
+
 TempVarAllocator::TempVarAllocator()
-    : mFixedStack(&mFixedPool), mSingleStack(&mSinglePool),
-      mDoubleStack(&mDoublePool), mFloatRange{mpfr_get_emin(), mpfr_get_emax()} {}
+    : mFixedStack(&mFixedPool), mSingleStack(&mSinglePool), mDoubleStack(&mDoublePool),
+      mFloatRange(currentRange()) {}
 
 TempVarAllocator::~TempVarAllocator() {
   mVarFloat.clear();
@@ -50,7 +56,7 @@ TempVarAllocator::~TempVarAllocator() {
 
 TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
   if (mVarFloat.empty()) // the resets so far had no var-float to read the range for
-    mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
+    mFloatRange = currentRange();
   mVarFloat.push_back(std::make_unique<VarFloatEntry>(wF));
   return *(mRecent = mVarFloat.back().get());
 }
@@ -62,7 +68,7 @@ void TempVarAllocator::resetAvailability() {
   for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
     entry->stack.resetAvailability();
   if (!mVarFloat.empty()) // only var-floats read the range, and each made an entry
-    mFloatRange = {mpfr_get_emin(), mpfr_get_emax()};
+    mFloatRange = currentRange();
 }
 
 void TempVarAllocator::resetLocalStacks() {
