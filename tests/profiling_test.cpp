@@ -2,7 +2,7 @@
 #include "run_command.h"
 #include "util/feature_store.h"
 #include "util/messages.h"
-#include "util/profiling.h"
+#include "util/internal/profiling_logger.h"
 #include <cmath>
 #include <gmock/gmock.h>
 #include <set>

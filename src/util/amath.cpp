@@ -261,13 +261,13 @@ void pow2(mpz_t out, unsigned n) {
 unsigned bitsForAddr(SINT n) {
   if (n <= 1)
     return 0;
-  return 64u - static_cast<unsigned>(__builtin_clzll(detail::word(n - 1)));
+  return 64u - static_cast<unsigned>(bits::leadingZeros(detail::word(n - 1)));
 }
 
 unsigned bitsForValue(SINT v) {
   if (v <= 0)
     return 0;
-  return 64u - static_cast<unsigned>(__builtin_clzll(detail::word(v)));
+  return 64u - static_cast<unsigned>(bits::leadingZeros(detail::word(v)));
 }
 
 unsigned bitsForValue(const mpz_t v) {

@@ -349,7 +349,7 @@ bool unpackInline(mpfr_ptr x, int wE, int wF, bool flush, mpz_srcptr in) {
   }
   // m * 2^(max(exponent, 1) - bias - wF), m of at most wF + 1 <= p bits: exact in one limb.
   const mp_limb_t m = static_cast<mp_limb_t>(exponent != 0 ? fraction | u128(1) << wF : fraction);
-  const int zeros = __builtin_clzll(m);
+  const int zeros = bits::leadingZeros(m);
   const mpfr_exp_t e = static_cast<mpfr_exp_t>(exponent != 0 ? exponent : 1) -
                        ((mpfr_exp_t(1) << (wE - 1)) - 1) - wF + 64 - zeros;
   if (e < mpfr_get_emin() || e > mpfr_get_emax())

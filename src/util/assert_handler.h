@@ -1,6 +1,7 @@
 #ifndef LOOM_UTIL_ASSERT_HANDLER_H
 #define LOOM_UTIL_ASSERT_HANDLER_H
 
+#include "util/compiler.h"
 #include "util/export.h"
 
 #include <string>
@@ -50,12 +51,6 @@ LOOM_UTIL_API bool loom_get_logging();
 // The check macros. Each passes the condition text, the real file and line of the check and
 // the compiler's full signature of the enclosing function. The failing branch is marked
 // unlikely so that checks on hot paths cost one predicted compare.
-#if defined(__GNUC__)
-#define LOOM_LIKELY(x) __builtin_expect(!!(x), 1)
-#else
-#define LOOM_LIKELY(x) (!!(x))
-#endif
-
 #define LOOM_ASSERT(cond)                                                                          \
   (LOOM_LIKELY(cond) ? static_cast<void>(0)                                                        \
                      : aster_assert_handler(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__,        \

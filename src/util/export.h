@@ -3,14 +3,10 @@
 
 // Everything in libloom_util is hidden unless marked with LOOM_UTIL_API. The static
 // build used by a few tests defines LOOM_UTIL_STATIC, which turns the marks into nothing.
-#if defined(LOOM_UTIL_STATIC)
+#if defined(_WIN32)
+#error "libloom_util is built for POSIX systems with GCC or Clang"
+#elif defined(LOOM_UTIL_STATIC)
 #define LOOM_UTIL_API
-#elif defined(_WIN32)
-#if defined(LOOM_UTIL_BUILDING)
-#define LOOM_UTIL_API __declspec(dllexport)
-#else
-#define LOOM_UTIL_API __declspec(dllimport)
-#endif
 #else
 #define LOOM_UTIL_API __attribute__((visibility("default")))
 #endif
@@ -18,10 +14,6 @@
 // Runs a static object's constructor before the ordinary ones of the same link unit, so
 // that a host's own static constructors find the library's process-wide objects ready
 // even when the library is linked statically and placed after the host in link order.
-#if defined(__GNUC__)
 #define LOOM_UTIL_EARLY_INIT __attribute__((init_priority(200)))
-#else
-#define LOOM_UTIL_EARLY_INIT
-#endif
 
 #endif

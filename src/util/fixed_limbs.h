@@ -9,19 +9,21 @@
 // makes the GMP call instead. Operands may be the destination: every operand is read before
 // anything is written. The fields used are the documented ones of __mpz_struct.
 
+#include "util/compiler.h"
+
 #include <gmp.h>
 
 namespace simulation {
 namespace limbs {
 
 static_assert(GMP_NUMB_BITS == 64 && GMP_NAIL_BITS == 0, "two 64-bit limbs make 128 bits");
-__extension__ typedef unsigned __int128 u128; // a GCC and Clang extension
-__extension__ typedef __int128 s128;
+using bits::u128;
+using bits::s128;
 
 // Gives d room for two limbs, once: a destination keeps its limbs, so a model's temporaries and
 // ports stop growing after its first step.
 inline void reserveTwo(mpz_ptr d) {
-  if (__builtin_expect(d->_mp_alloc < 2, 0))
+  if (LOOM_UNLIKELY(d->_mp_alloc < 2))
     mpz_realloc2(d, 128);
 }
 
@@ -47,7 +49,7 @@ inline Pair negateIf(Pair v, bool negative) {
   const mp_limb_t s = 0 - static_cast<mp_limb_t>(negative);
   Pair r;
   r.high =
-      (v.high ^ s) + __builtin_add_overflow(v.low ^ s, static_cast<mp_limb_t>(negative), &r.low);
+      (v.high ^ s) + bits::addCarry(v.low ^ s, static_cast<mp_limb_t>(negative), &r.low);
   return r;
 }
 
@@ -100,7 +102,7 @@ inline void store(mpz_ptr d, u128 v) {
 
 // x + y, or nothing when the signed sum overflows (both signs alike, the sum's not).
 inline bool addPairs(Pair x, Pair y, Pair& sum) {
-  sum.high = x.high + y.high + __builtin_add_overflow(x.low, y.low, &sum.low);
+  sum.high = x.high + y.high + bits::addCarry(x.low, y.low, &sum.low);
   return (((x.high ^ sum.high) & (y.high ^ sum.high)) >> 63) == 0;
 }
 
@@ -151,7 +153,7 @@ inline bool addWide(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
 inline bool add(mpz_ptr d, mpz_srcptr a, mpz_srcptr b, bool subtract) {
   const int sa = a->_mp_size, sb = b->_mp_size;
   const mp_limb_t ma = a->_mp_d[0], mb = b->_mp_d[0];
-  if (__builtin_expect(oneLimbEach(sa, sb) && ((ma | mb) >> 62) == 0, 1)) {
+  if (LOOM_LIKELY(oneLimbEach(sa, sb) && ((ma | mb) >> 62) == 0)) {
     const mp_limb_t x = signedLimb(ma, sa), y = signedLimb(mb, sb);
     storeWord(d, static_cast<long>(subtract ? x - y : x + y));
     return true;
@@ -219,7 +221,7 @@ inline bool mul2x2(mpz_ptr d, const mp_limb_t* a, const mp_limb_t* b, bool negat
 // d = a * b.
 inline bool mul(mpz_ptr d, mpz_srcptr a, mpz_srcptr b) {
   const int sa = a->_mp_size, sb = b->_mp_size;
-  if (__builtin_expect(oneLimbEach(sa, sb), 1)) {
+  if (LOOM_LIKELY(oneLimbEach(sa, sb))) {
     mul1x1(d, a->_mp_d[0], b->_mp_d[0], sa * sb); // the common case
     return true;
   }

@@ -13,13 +13,15 @@
 // in a generated model reads them. Values are read and written through the documented fields
 // and the custom interface of mpfr_t; operands may be the destination.
 
+#include "util/compiler.h"
+
 #include <mpfr.h>
 
 namespace simulation {
 namespace flimb {
 
 static_assert(GMP_NUMB_BITS == 64 && GMP_NAIL_BITS == 0, "one limb holds 64 significand bits");
-__extension__ typedef unsigned __int128 u128;
+using bits::u128;
 
 // The results a fast path may write itself: exponents in [emin, emax].
 struct ExponentRange {
@@ -83,7 +85,7 @@ inline bool setRounded(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
 inline mp_limb_t roundWord(mp_limb_t w, mpfr_prec_t p, mpfr_exp_t& e) {
   const mp_limb_t ulp = mp_limb_t(1) << (64 - p);
   mp_limb_t r;
-  const bool carry = __builtin_add_overflow(w, (ulp >> 1) - 1 + ((w >> (64 - p)) & 1), &r);
+  const bool carry = bits::addCarry(w, (ulp >> 1) - 1 + ((w >> (64 - p)) & 1), &r);
   e += carry;
   return carry ? mp_limb_t(1) << 63 : r & (0 - ulp);
 }
@@ -129,14 +131,14 @@ inline bool addWord(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my
     mpfr_set_zero(d, 1);
     return true;
   }
-  const int zeros = __builtin_clzll(sum);
+  const int zeros = bits::leadingZeros(sum);
   return setRoundedWord(d, negX, sum << zeros, ex + 1 - zeros, range);
 }
 
 // d = x + y or x - y (`same`: the signs agree) for |x| >= |y| on 128-bit words, for operands or
 // a result of 61 to 64 bits. Out of line: its 128-bit words would take registers from every
 // inline sum of narrower values.
-__attribute__((noinline)) inline bool addLimb(mpfr_ptr d, bool negX, bool same, mp_limb_t mx,
+LOOM_NOINLINE inline bool addLimb(mpfr_ptr d, bool negX, bool same, mp_limb_t mx,
                                               mp_limb_t my, mpfr_exp_t ex, mpfr_uexp_t distance,
                                               const ExponentRange& range) {
   const unsigned k = distance < 127 ? static_cast<unsigned>(distance) : 127u;
@@ -149,7 +151,7 @@ __attribute__((noinline)) inline bool addLimb(mpfr_ptr d, bool negX, bool same, 
     return true;
   }
   const mp_limb_t high = static_cast<mp_limb_t>(sum >> 64), low = static_cast<mp_limb_t>(sum);
-  const int zeros = high != 0 ? __builtin_clzll(high | 1) : 64 + __builtin_clzll(low | 1);
+  const int zeros = high != 0 ? bits::leadingZeros(high | 1) : 64 + bits::leadingZeros(low | 1);
   return setRounded(d, negX, sum << zeros, ex + 1 - zeros, range);
 }
 

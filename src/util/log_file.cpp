@@ -2,7 +2,8 @@
 
 #include "util/assert_handler.h"
 #include "util/messages.h"
-#include "util/platform/platform.h"
+#include "util/internal/immortal.h"
+#include "util/internal/platform.h"
 
 #include <fmt/format.h>
 #include <fmt/printf.h>
@@ -12,12 +13,8 @@
 
 namespace {
 
-// Built once, after the standard handlers, and never destroyed (see messages.cpp).
-template <typename T> union Immortal {
-  template <typename... A> explicit Immortal(A... args) : value(args...) {}
-  ~Immortal() {}
-  T value;
-};
+// Built once, after the standard handlers, and never destroyed.
+using util::internal::Immortal;
 
 struct LogChannel {
   MessageHandlerRegister& channel;

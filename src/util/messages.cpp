@@ -1,7 +1,8 @@
 #include "util/messages.h"
 
 #include "util/feature_store.h"
-#include "util/platform/platform.h"
+#include "util/internal/immortal.h"
+#include "util/internal/platform.h"
 
 #include <cerrno>
 #include <iostream>
@@ -9,14 +10,7 @@
 
 namespace {
 
-// Holds a process-wide object that is built once and never destroyed: texts reported from
-// other static destructors during exit must still find working handlers (a destroyed handler
-// would dispatch through its base's vtable to a pure virtual).
-template <typename T> union Immortal {
-  template <typename... A> constexpr explicit Immortal(A... args) : value(args...) {}
-  ~Immortal() {}
-  T value;
-};
+using util::internal::Immortal;
 
 Immortal<NullMessageHandler> gNullHandler;
 
@@ -30,6 +24,11 @@ LOOM_UTIL_EARLY_INIT Immortal<FileMessageHandler>
     gStandardError(stderr, "Error: ", &gNullHandler.value, false);
 
 util::MessageInterface* gMessageInterface = &util::nullMessageInterface;
+
+// Whether the debug-only handlers write.
+bool debugMessagesEnabled() {
+  return util::GetFeature(Features::REPORT_DEBUG_MESSAGES);
+}
 
 } // namespace
 
@@ -47,7 +46,7 @@ void MessageHandlerRegister::RegisterHandler(MessageHandler* handler) {
 }
 
 void FileMessageHandler::HandleMessage(const char* text) {
-  if (mDebugOnly && !util::internal::debugMessagesEnabled())
+  if (mDebugOnly && !debugMessagesEnabled())
     return;
   if (text == nullptr)
     text = "";
@@ -98,11 +97,4 @@ MessageInterface* getMessageInterface() {
   return gMessageInterface;
 }
 
-namespace internal {
-
-bool debugMessagesEnabled() {
-  return GetFeature(Features::REPORT_DEBUG_MESSAGES);
-}
-
-} // namespace internal
 } // namespace util

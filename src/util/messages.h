@@ -144,11 +144,6 @@ LOOM_UTIL_API extern NullMessageInterface nullMessageInterface;
 LOOM_UTIL_API void setMessageInterface(MessageInterface* messageInterface);
 LOOM_UTIL_API MessageInterface* getMessageInterface();
 
-namespace internal {
-// Whether the debug-only handlers write. Reads the "reportDebugMessages" setting.
-bool debugMessagesEnabled();
-} // namespace internal
-
 } // namespace util
 
 #endif

@@ -4,7 +4,7 @@
 #include "util/feature_store.h"
 #include "util/messages.h"
 #include "util/path_internal.h"
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 #include "util/string_utils.h"
 
 #include <boost/filesystem.hpp>

@@ -2,7 +2,7 @@
 
 #include "util/assert_handler.h"
 #include "util/path_internal.h"
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 
 #include <boost/filesystem.hpp>
 #include <fmt/format.h>

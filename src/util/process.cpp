@@ -1,6 +1,6 @@
 #include "util/process.h"
 
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 
 #include <cstddef>
 

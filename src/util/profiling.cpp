@@ -1,10 +1,10 @@
-#include "util/profiling.h"
+#include "util/internal/profiling_logger.h"
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
 #include "util/messages.h"
 #include "util/path_utils.h"
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 
 #include <fmt/format.h>
 #include <fmt/printf.h>
@@ -32,7 +32,7 @@ Registry& registry() {
 }
 
 // Initial-exec TLS: one load from the thread pointer, which keeps disabled stages cheap.
-thread_local ProfilingLoggerImpl* tLogger __attribute__((tls_model("initial-exec"))) = nullptr;
+thread_local ProfilingLoggerImpl* tLogger LOOM_INITIAL_EXEC_TLS = nullptr;
 
 // The time base of the trace: the process's first profiling call.
 std::int64_t traceEpoch() {
@@ -41,9 +41,7 @@ std::int64_t traceEpoch() {
 }
 
 std::string timeStamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = platform::localTime(std::time(nullptr));
   char text[51];
   const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local);
   return std::string(text, n);

@@ -1,4 +1,4 @@
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "util/platform/platform.h"
+#include "util/internal/platform.h"
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -143,6 +143,12 @@ bool restoreStdout(int savedDescriptor) {
 
 void closeDescriptor(int descriptor) {
   close(descriptor);
+}
+
+std::tm localTime(std::time_t t) {
+  std::tm local{};
+  localtime_r(&t, &local);
+  return local;
 }
 
 } // namespace platform

@@ -1,13 +1,18 @@
-#ifndef LOOM_UTIL_PLATFORM_PLATFORM_H
-#define LOOM_UTIL_PLATFORM_PLATFORM_H
+#ifndef LOOM_UTIL_INTERNAL_PLATFORM_H
+#define LOOM_UTIL_INTERNAL_PLATFORM_H
 
 // The thin layer between the library and the operating system. Nothing outside
-// src/util/platform calls the operating system directly.
+// src/util/internal calls the operating system directly.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
+
+// A thread-local variable read with one load from the thread pointer, for variables of the
+// library itself that hot paths read (no lookup call per access).
+#define LOOM_INITIAL_EXEC_TLS __attribute__((tls_model("initial-exec")))
 
 namespace util {
 namespace platform {
@@ -104,6 +109,9 @@ bool writableByCaller(const char* path, bool directory);
 // "<device>:<inode>" of the directory at `path`, the same for every name of it (links, bind
 // mounts); empty when there is no directory there.
 std::string directoryIdentity(const char* path);
+
+// The calendar time of `t` in the local time zone (thread-safe).
+std::tm localTime(std::time_t t);
 
 // The operating system's numbers of this process and of the calling thread.
 std::uint64_t processId();
