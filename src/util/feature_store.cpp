@@ -1,6 +1,6 @@
 #include "util/feature_store.h"
 
-#include "util/loom_feature_internal.h"
+#include "util/internal/loom_feature_internal.h"
 #include "util/messages.h"
 
 #include <boost/any.hpp>
@@ -150,8 +150,8 @@ std::vector<KnownKey> knownKeys() {
   std::vector<KnownKey> keys;
   for (auto& feature : internal::registeredFeatures())
     keys.push_back({std::move(feature.name), feature.type, std::move(feature.defaultText)});
-  keys.push_back({"enableAbbreviationLog", LFT_BOOL, "false"});
-  keys.push_back({"ProfilingLogFlushRegions", LFT_BOOL, "false"});
+  keys.push_back({internal::kAbbreviationLogKey, LFT_BOOL, "false"});
+  keys.push_back({internal::kProfilingFlushRegionsKey, LFT_BOOL, "false"});
   return keys;
 }
 

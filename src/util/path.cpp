@@ -2,9 +2,10 @@
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
-#include "util/messages.h"
-#include "util/path_internal.h"
+#include "util/internal/loom_feature_internal.h"
+#include "util/internal/path_internal.h"
 #include "util/internal/platform.h"
+#include "util/messages.h"
 #include "util/string_utils.h"
 
 #include <boost/filesystem.hpp>
@@ -329,7 +330,7 @@ PathAbbreviator& abbreviatorFor(const std::string& directory) {
 }
 
 bool abbreviationLogEnabled() {
-  return GetFeatureBooleanWithDefault("enableAbbreviationLog", false);
+  return GetFeatureBooleanWithDefault(util::internal::kAbbreviationLogKey, false);
 }
 
 // The debug log is opened for each record, shared with other processes. Its first failure

@@ -1,7 +1,7 @@
 #include "util/path_utils.h"
 
 #include "util/assert_handler.h"
-#include "util/path_internal.h"
+#include "util/internal/path_internal.h"
 #include "util/internal/platform.h"
 
 #include <boost/filesystem.hpp>

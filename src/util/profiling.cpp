@@ -2,9 +2,10 @@
 
 #include "util/assert_handler.h"
 #include "util/feature_store.h"
+#include "util/internal/loom_feature_internal.h"
+#include "util/internal/platform.h"
 #include "util/messages.h"
 #include "util/path_utils.h"
-#include "util/internal/platform.h"
 
 #include <fmt/format.h>
 #include <fmt/printf.h>
@@ -292,7 +293,7 @@ void ProfilingLoggerImpl::periodicOutput(std::int64_t t) {
 
 void ProfilingLoggerImpl::flush(const std::string& region) {
   readFeatures();
-  if (!GetFeatureBooleanWithDefault("ProfilingLogFlushRegions", false))
+  if (!GetFeatureBooleanWithDefault(internal::kProfilingFlushRegionsKey, false))
     return;
   if (!mRegionName.empty()) {
     if (mEnabled)

@@ -1,5 +1,5 @@
-#ifndef LOOM_UTIL_LOOM_FEATURE_INTERNAL_H
-#define LOOM_UTIL_LOOM_FEATURE_INTERNAL_H
+#ifndef LOOM_UTIL_INTERNAL_LOOM_FEATURE_INTERNAL_H
+#define LOOM_UTIL_INTERNAL_LOOM_FEATURE_INTERNAL_H
 
 // The feature register as the feature store lists it; not part of the installed interface.
 
@@ -19,6 +19,10 @@ struct RegisteredFeature {
 
 // Every registered key, in byte order of the keys.
 std::vector<RegisteredFeature> registeredFeatures();
+
+// Keys the library reads by name, without a constant; both are booleans, false by default.
+inline constexpr char kAbbreviationLogKey[] = "enableAbbreviationLog";
+inline constexpr char kProfilingFlushRegionsKey[] = "ProfilingLogFlushRegions";
 
 } // namespace internal
 } // namespace util

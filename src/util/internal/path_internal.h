@@ -1,5 +1,5 @@
-#ifndef LOOM_UTIL_PATH_INTERNAL_H
-#define LOOM_UTIL_PATH_INTERNAL_H
+#ifndef LOOM_UTIL_INTERNAL_PATH_INTERNAL_H
+#define LOOM_UTIL_INTERNAL_PATH_INTERNAL_H
 
 // Helpers shared by the path sources; not part of the installed interface.
 
