@@ -41,12 +41,6 @@ std::string::size_type extensionDot(const std::string& text) {
   return separator == std::string::npos || dot > separator ? dot : std::string::npos;
 }
 
-fs::path weaklyCanonicalAbsolute(const fs::path& p) {
-  boost::system::error_code ec;
-  fs::path canonical = fs::weakly_canonical(p, ec);
-  return fs::absolute(ec ? p : canonical);
-}
-
 } // namespace
 
 namespace internal {
@@ -74,6 +68,12 @@ fs::path absoluteNormal(const fs::path& p) {
   for (const fs::path& part : parts)
     normal /= part;
   return normal;
+}
+
+fs::path resolvedAbsolute(const fs::path& p) {
+  boost::system::error_code ec;
+  const fs::path canonical = fs::weakly_canonical(p, ec);
+  return absoluteNormal(ec ? p : canonical);
 }
 
 } // namespace internal
@@ -137,13 +137,13 @@ Path Path::join(const Path& other) const {
 }
 
 Path Path::getAbsolutePath() const {
-  return Path(weaklyCanonicalAbsolute(m_path).string());
+  return Path(internal::resolvedAbsolute(m_path).string());
 }
 
 Path Path::relativeTo(Path base) const {
   try {
-    const fs::path self = weaklyCanonicalAbsolute(m_path);
-    const fs::path from = weaklyCanonicalAbsolute(base.m_path);
+    const fs::path self = internal::resolvedAbsolute(m_path);
+    const fs::path from = internal::resolvedAbsolute(base.m_path);
     return Path(self.lexically_relative(from).string());
   } catch (...) {
     return *this;
@@ -284,9 +284,7 @@ Directories& directories() {
 }
 
 std::string directoryKey(const std::string& directory) {
-  boost::system::error_code ec;
-  const fs::path canonical = fs::weakly_canonical(directory, ec);
-  return internal::absoluteNormal(ec ? fs::path(directory) : canonical).string();
+  return internal::resolvedAbsolute(directory).string();
 }
 
 PathAbbreviator& abbreviatorFor(const std::string& directory) {

@@ -3,6 +3,7 @@
 #include "util/assert_handler.h"
 #include "util/internal/path_internal.h"
 #include "util/internal/platform.h"
+#include "util/internal/text.h"
 
 #include <boost/filesystem.hpp>
 #include <fmt/format.h>
@@ -16,48 +17,37 @@ namespace fs = boost::filesystem;
 namespace util {
 namespace io {
 
+using util::internal::orEmpty;
+
 namespace {
 
 std::string gLastMessage; // detail of the most recent failure
 
-// The warnings file holds only the most recent warning. It is replaced whole, so a warning that
-// cannot be written (a full disk, a read-only directory) leaves the previous one as it was; the
-// new one then goes to standard error with the reason.
-void writeWarning(const std::string& message) {
+// Every failure here goes through this: `detail` becomes the last message, `warning` (the text
+// for people, `detail` when not given) the content of the warnings file. The file holds only
+// the most recent warning and is replaced whole, so a warning that cannot be written (a full
+// disk, a read-only directory) leaves the previous one as it was; the new one then goes to
+// standard error with the reason.
+void recordFailure(const std::string& detail, const std::string& warning = std::string()) {
+  gLastMessage = detail;
+  const std::string& text = warning.empty() ? detail : warning;
   const platform::WriteOutcome outcome =
-      platform::replaceFileContent("file_util_warnings.txt", message + "\n");
+      platform::replaceFileContent("file_util_warnings.txt", text + "\n");
   if (!outcome.written)
     std::fprintf(stderr, "Could not write file_util_warnings.txt (%s); the warning was: %s\n",
                  platform::describeFailure(outcome.failedStep, outcome.error).c_str(),
-                 message.c_str());
-}
-
-void fail(const std::string& message) {
-  gLastMessage = message;
-  writeWarning(message);
+                 text.c_str());
 }
 
 std::string errorCodeText(const boost::system::error_code& ec) {
   return fmt::format("Error code [{}]: {}", ec.value(), ec.message());
 }
 
-std::string orEmpty(const char* text) {
-  return text != nullptr ? text : std::string();
-}
-
-// `path` absolute, with what exists of it resolved through the file system.
-fs::path resolved(const Path& path) {
-  const fs::path absolute = fs::absolute(path.string());
-  boost::system::error_code ec;
-  fs::path canonical = fs::weakly_canonical(absolute, ec);
-  return ec ? absolute.lexically_normal() : canonical;
-}
-
 // Whether `inner` is the directory `outer` or lies below it: some ancestor of `inner` (itself
 // included) is `outer` by device and inode, so that a second name of the tree (a bind mount, a
 // link) is seen as well as the same spelling.
 bool insideOrSame(const Path& inner, const Path& outer) {
-  for (fs::path p = resolved(inner); !p.empty(); p = p.parent_path()) {
+  for (fs::path p = internal::resolvedAbsolute(inner.string()); !p.empty(); p = p.parent_path()) {
     boost::system::error_code ec;
     if (fs::equivalent(p, outer.string(), ec) && !ec)
       return true;
@@ -71,22 +61,21 @@ bool DirExists(const char* path) {
   return DirExists(Path(orEmpty(path)));
 }
 bool DirExists(const Path& path) {
-  return fs::is_directory(fs::status(path.string()));
+  return path.isDirectory();
 }
 bool FileExists(const char* path) {
   return FileExists(Path(orEmpty(path)));
 }
 bool FileExists(const Path& path) {
-  return fs::is_regular_file(fs::status(path.string()));
+  return path.isFile();
 }
 
 bool MakeDirectory(const char* dir, bool recursive) {
   const Path path(orEmpty(dir));
   const auto warnCreation = [&](const std::string& details) {
-    gLastMessage = details;
-    writeWarning(fmt::format("Error creating directory <{}>. Please check that the parent "
-                             "directory is writable. Details: {}",
-                             orEmpty(dir), details));
+    recordFailure(details, fmt::format("Error creating directory <{}>. Please check that the "
+                                       "parent directory is writable. Details: {}",
+                                       orEmpty(dir), details));
   };
   boost::system::error_code ec;
   const fs::file_status status = fs::status(path.string(), ec);
@@ -136,9 +125,8 @@ void Rename(const Path& from, const Path& to) {
 
 bool CopyFile(const Path& from, const Path& to) {
   const auto failed = [&](const std::string& reason) {
-    gLastMessage = reason;
-    writeWarning(fmt::format("Error copying file from <{}> to <{}>. Message: {}", from.string(),
-                             to.string(), reason));
+    recordFailure(reason, fmt::format("Error copying file from <{}> to <{}>. Message: {}",
+                                      from.string(), to.string(), reason));
     return false;
   };
   const platform::CopyOutcome outcome = platform::copyFileReplacing(from.c_str(), to.c_str());
@@ -161,8 +149,8 @@ bool copyDirectoryLink(const fs::path& link, const fs::path& target) {
       ec ? ec.value() : platform::replaceWithSymlink(pointsTo.c_str(), target.c_str());
   if (error == 0)
     return true;
-  fail(fmt::format("Error copying link <{}> to <{}>. Message: {}", link.string(), target.string(),
-                   std::strerror(error)));
+  recordFailure(fmt::format("Error copying link <{}> to <{}>. Message: {}", link.string(),
+                            target.string(), std::strerror(error)));
   return false;
 }
 
@@ -170,23 +158,24 @@ bool copyDirectoryLink(const fs::path& link, const fs::path& target) {
 
 bool CopyDirectory(const Path& from, const Path& to) {
   const auto copyError = [&](const std::string& message) {
-    fail(fmt::format("Error copying directory <{}> to <{}>. Message: {}", from.string(),
-                     to.string(), message));
+    recordFailure(fmt::format("Error copying directory <{}> to <{}>. Message: {}", from.string(),
+                              to.string(), message));
   };
   try {
     boost::system::error_code ec;
     if (!fs::is_directory(fs::status(from.string(), ec))) {
-      fail(fmt::format("Source directory <{}> is invalid", from.string()));
+      recordFailure(fmt::format("Source directory <{}> is invalid", from.string()));
       return false;
     }
     // Copying into the source's own tree would copy the copy, until the path limit.
     if (insideOrSame(to, from)) {
-      fail(fmt::format("Destination directory <{}> lies inside source directory <{}>", to.string(),
-                       from.string()));
+      recordFailure(fmt::format("Destination directory <{}> lies inside source directory <{}>",
+                                to.string(), from.string()));
       return false;
     }
     if (!MakeDirectory(to.c_str(), true)) {
-      fail(fmt::format("Destination directory <{}> could not be found/created", to.string()));
+      recordFailure(
+          fmt::format("Destination directory <{}> could not be found/created", to.string()));
       return false;
     }
   } catch (const fs::filesystem_error& e) {
@@ -314,9 +303,7 @@ Path FindDirectoryInParents(const std::string& name, const std::string& start) {
     if (fs::is_directory(fs::status(candidate.string(), ec)))
       return candidate;
   }
-  LOOM_ASSERT_MSG(!currDir.isEmpty(),
-                  fmt::sprintf("Can't find directory %s above %s.", name, start));
-  return currDir;
+  LOOM_FAIL(fmt::sprintf("Can't find directory %s above %s.", name, start));
 }
 
 Path GetSubDirectory(const std::string& name) {
@@ -324,7 +311,7 @@ Path GetSubDirectory(const std::string& name) {
 }
 
 std::string ToURI(const char* path) {
-  return ToURI(orEmpty(path));
+  return ToURI(std::string(orEmpty(path)));
 }
 
 std::string ToURI(std::string path) {

@@ -1,9 +1,13 @@
 #include "util/string_utils.h"
 
+#include "util/internal/text.h"
+
 #include <cctype>
 #include <cstring>
 
 namespace util {
+
+using internal::orEmpty;
 
 namespace {
 // The C library's folding of one byte; the cast keeps bytes above 127 out of undefined
@@ -13,9 +17,6 @@ char upper(char c) {
 }
 char lower(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-const char* orEmpty(const char* s) {
-  return s != nullptr ? s : "";
 }
 } // namespace
 

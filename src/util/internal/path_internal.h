@@ -15,6 +15,10 @@ namespace internal {
 // cannot be read, a relative `p` stays relative (still normalised).
 boost::filesystem::path absoluteNormal(const boost::filesystem::path& p);
 
+// `p` with what exists of it resolved through the file system (links, "..") and then made
+// absolute and normal as above; absoluteNormal(p) when the file system cannot be asked.
+boost::filesystem::path resolvedAbsolute(const boost::filesystem::path& p);
+
 } // namespace internal
 } // namespace io
 } // namespace util
