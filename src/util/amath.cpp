@@ -1,4 +1,5 @@
 #include "util/amath.h"
+#include "util/compiler.h"
 #include "util/fixed_limbs.h"
 
 #include <climits>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 static_assert(GMP_NUMB_BITS == 64 && sizeof(unsigned long) == 8 && sizeof(long) == 8,
@@ -651,7 +653,7 @@ int IEEE_Single::getMantissa() const {
 }
 
 void IEEE_Single::flushSubnormals() {
-  if (subnormalsToZero && std::fabs(mValue) < 1.17549435e-38f)
+  if (subnormalsToZero && std::fabs(mValue) < std::numeric_limits<float>::min())
     mValue *= 0.0f;
 }
 
@@ -697,7 +699,7 @@ std::uint64_t IEEE_Double::getMantissaWithImplicitOneSet() const {
 }
 
 void IEEE_Double::flushSubnormals() {
-  if (subnormalsToZero && std::fabs(mValue) < 2.2250738585072014e-308)
+  if (subnormalsToZero && std::fabs(mValue) < std::numeric_limits<double>::min())
     mValue *= 0.0;
 }
 

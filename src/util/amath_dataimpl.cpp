@@ -196,38 +196,34 @@ mpz_ptr scratchInteger() {
 // ---------------------------------------------------------------------------------------------
 // Single and double references
 
+namespace {
+// The value-stack moves of the native refs, alike but for the element type.
+template <typename T> int popNative(T* slot, T* value, bool discard) {
+  if (slot == nullptr)
+    return -1;
+  if (!discard)
+    *value = *slot;
+  return 0;
+}
+template <typename T> int bindNative(T* slot, T*& value) {
+  if (slot == nullptr)
+    return -1;
+  value = slot;
+  return 0;
+}
+} // namespace
+
 int DoubleRef::pop(bool discard) {
-  double* slot = allocator->getStackDouble()->popSlot();
-  if (slot == nullptr)
-    return -1;
-  if (!discard)
-    *value = *slot;
-  return 0;
+  return popNative(allocator->getStackDouble()->popSlot(), value, discard);
 }
-
 int SingleRef::pop(bool discard) {
-  float* slot = allocator->getStackSingle()->popSlot();
-  if (slot == nullptr)
-    return -1;
-  if (!discard)
-    *value = *slot;
-  return 0;
+  return popNative(allocator->getStackSingle()->popSlot(), value, discard);
 }
-
 int DoubleRef::bindStack(int depth) {
-  double* slot = allocator->getStackDouble()->fromTop(depth);
-  if (slot == nullptr)
-    return -1;
-  value = slot;
-  return 0;
+  return bindNative(allocator->getStackDouble()->fromTop(depth), value);
 }
-
 int SingleRef::bindStack(int depth) {
-  float* slot = allocator->getStackSingle()->fromTop(depth);
-  if (slot == nullptr)
-    return -1;
-  value = slot;
-  return 0;
+  return bindNative(allocator->getStackSingle()->fromTop(depth), value);
 }
 
 void DoubleRef::restrictRegular(int, int flags, bool) {

@@ -433,7 +433,7 @@ public:
   // While IEEE_Single::subnormalsToZero is set, a value below FLT_MIN in magnitude becomes a
   // zero of its sign.
   void flushSubnormalsToZero() {
-    if (IEEE_Single::subnormalsToZero && std::fabs(*value) < 1.17549435e-38f)
+    if (IEEE_Single::subnormalsToZero && std::fabs(*value) < std::numeric_limits<float>::min())
       *value *= 0.0f;
   }
 

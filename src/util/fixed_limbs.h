@@ -17,8 +17,8 @@ namespace simulation {
 namespace limbs {
 
 static_assert(GMP_NUMB_BITS == 64 && GMP_NAIL_BITS == 0, "two 64-bit limbs make 128 bits");
-using bits::u128;
 using bits::s128;
+using bits::u128;
 
 // Gives d room for two limbs, once: a destination keeps its limbs, so a model's temporaries and
 // ports stop growing after its first step.
@@ -48,8 +48,7 @@ inline u128 wordOf(Pair v) {
 inline Pair negateIf(Pair v, bool negative) {
   const mp_limb_t s = 0 - static_cast<mp_limb_t>(negative);
   Pair r;
-  r.high =
-      (v.high ^ s) + bits::addCarry(v.low ^ s, static_cast<mp_limb_t>(negative), &r.low);
+  r.high = (v.high ^ s) + bits::addCarry(v.low ^ s, static_cast<mp_limb_t>(negative), &r.low);
   return r;
 }
 

@@ -138,9 +138,8 @@ inline bool addWord(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my
 // d = x + y or x - y (`same`: the signs agree) for |x| >= |y| on 128-bit words, for operands or
 // a result of 61 to 64 bits. Out of line: its 128-bit words would take registers from every
 // inline sum of narrower values.
-LOOM_NOINLINE inline bool addLimb(mpfr_ptr d, bool negX, bool same, mp_limb_t mx,
-                                              mp_limb_t my, mpfr_exp_t ex, mpfr_uexp_t distance,
-                                              const ExponentRange& range) {
+LOOM_NOINLINE inline bool addLimb(mpfr_ptr d, bool negX, bool same, mp_limb_t mx, mp_limb_t my,
+                                  mpfr_exp_t ex, mpfr_uexp_t distance, const ExponentRange& range) {
   const unsigned k = distance < 127 ? static_cast<unsigned>(distance) : 127u;
   const u128 x = u128(mx) << 63, y = u128(my) << 63;
   const u128 shifted = y >> k;

@@ -1,9 +1,9 @@
 #include "util/log_file.h"
 
 #include "util/assert_handler.h"
-#include "util/messages.h"
 #include "util/internal/immortal.h"
 #include "util/internal/platform.h"
+#include "util/messages.h"
 
 #include <fmt/format.h>
 #include <fmt/printf.h>

@@ -1,6 +1,7 @@
 #include "util/internal/profiling_logger.h"
 
 #include "util/assert_handler.h"
+#include "util/compiler.h"
 #include "util/feature_store.h"
 #include "util/internal/loom_feature_internal.h"
 #include "util/internal/platform.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 
 namespace util {
 namespace internal {
@@ -183,24 +185,36 @@ void writeTrace(const std::string& region, const std::string& stamp) {
 }
 
 // Writes every enabled logger's reports once when the library's statics are destroyed.
+void writeExitReports() {
+  const std::vector<ProfilingLoggerImpl*> loggers = allLoggers();
+  const std::string stamp = timeStamp();
+  const ProfilingLoggerImpl* first = nullptr;
+  for (ProfilingLoggerImpl* logger : loggers) {
+    if (!logger->isEnabled())
+      continue;
+    logger->writeReports(stamp);
+    first = first != nullptr ? first : logger;
+  }
+  // One trace for the whole process, named after the first enabled logger's region.
+  if (first != nullptr && GetFeature(Features::PROFILING_LOG_TRACE_ENABLED))
+    writeTrace(first->regionName(), stamp);
+  for (ProfilingLoggerImpl* logger : loggers)
+    logger->reset();
+}
+
+// An exception out of a static's destructor would end the process; at exit the reports that
+// could not be written are only worth a line on standard error.
 struct ShutdownReports {
   ShutdownReports() { registry(); }
   ~ShutdownReports() {
     gExiting = true;
-    const std::vector<ProfilingLoggerImpl*> loggers = allLoggers();
-    const std::string stamp = timeStamp();
-    const ProfilingLoggerImpl* first = nullptr;
-    for (ProfilingLoggerImpl* logger : loggers) {
-      if (!logger->isEnabled())
-        continue;
-      logger->writeReports(stamp);
-      first = first != nullptr ? first : logger;
+    try {
+      writeExitReports();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "Warning: profiling reports not written at exit: %s\n", e.what());
+    } catch (...) {
+      std::fprintf(stderr, "Warning: profiling reports not written at exit\n");
     }
-    // One trace for the whole process, named after the first enabled logger's region.
-    if (first != nullptr && GetFeature(Features::PROFILING_LOG_TRACE_ENABLED))
-      writeTrace(first->regionName(), stamp);
-    for (ProfilingLoggerImpl* logger : loggers)
-      logger->reset();
   }
 };
 ShutdownReports gShutdownReports;
@@ -213,15 +227,20 @@ std::int64_t steadyNow() {
       .count();
 }
 
-ProfilingLoggerImpl& currentLogger() {
-  if (tLogger != nullptr)
-    return *tLogger;
+namespace {
+// The calling thread's first use of the log: its logger is made and registered.
+LOOM_NOINLINE ProfilingLoggerImpl& newThreadLogger() {
   traceEpoch();
   Registry& r = registry();
   std::lock_guard<std::mutex> guard(r.lock);
   r.loggers.push_back(std::make_unique<ProfilingLoggerImpl>(platform::currentThreadId()));
   tLogger = r.loggers.back().get();
   return *tLogger;
+}
+} // namespace
+
+ProfilingLoggerImpl& currentLogger() {
+  return tLogger != nullptr ? *tLogger : newThreadLogger();
 }
 
 ProfilingLoggerImpl::ProfilingLoggerImpl(std::uint64_t threadId)
@@ -420,28 +439,22 @@ void ProfilingLoggerImpl::writeIntervals(const std::string& stamp) const {
 } // namespace internal
 
 void ProfilingLog::begin(const ProfilingInfo& info) {
-  internal::ProfilingLoggerImpl* logger = internal::tLogger;
-  if (logger == nullptr)
-    logger = &internal::currentLogger();
-  if (logger->isEnabled())
-    logger->begin(info);
+  internal::ProfilingLoggerImpl& logger = internal::currentLogger();
+  if (logger.isEnabled())
+    logger.begin(info);
 }
 
 void ProfilingLog::end() {
-  internal::ProfilingLoggerImpl* logger = internal::tLogger;
-  if (logger == nullptr)
-    logger = &internal::currentLogger();
-  if (logger->isEnabled())
-    logger->end();
+  internal::ProfilingLoggerImpl& logger = internal::currentLogger();
+  if (logger.isEnabled())
+    logger.end();
 }
 
 bool ProfilingLog::beginScoped(const ProfilingInfo& info) {
-  internal::ProfilingLoggerImpl* logger = internal::tLogger;
-  if (logger == nullptr)
-    logger = &internal::currentLogger();
-  if (!logger->isEnabled())
+  internal::ProfilingLoggerImpl& logger = internal::currentLogger();
+  if (!logger.isEnabled())
     return false;
-  logger->begin(info);
+  logger.begin(info);
   return true;
 }
 

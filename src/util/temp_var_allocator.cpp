@@ -32,7 +32,8 @@ void VarFloatPool::release() {
 }
 
 simulation::MPFR* VarFloatPool::create() {
-  LOOM_ASSERT_MSG(mPrecision >= MPFR_PREC_MIN && mPrecision <= MPFR_PREC_MAX,
+  // An int never exceeds MPFR's largest precision; a negative width is below its smallest.
+  LOOM_ASSERT_MSG(mPrecision >= MPFR_PREC_MIN,
                   "Float fraction width outside MPFR's precision range.");
   auto* value = new simulation::MPFR;
   mpfr_init2(value->mValue, mPrecision);

@@ -80,8 +80,6 @@ public:
     return &mBlocks.back()[mNextInBlock++];
   }
 
-  std::size_t blockCount() const { return mBlocks.size(); }
-
 private:
   std::list<T*> mBlocks;
   int mNextInBlock = N;
@@ -149,7 +147,6 @@ public:
   }
 
   std::size_t depth() const { return mDepth; }
-  std::size_t tempsUsed() const { return mTempsUsed; }
 
   void resetAvailability() {
     mTempsUsed = 0;
