@@ -1,3 +1,4 @@
+// Paired timing of a library operation against its baseline in one benchmark.
 #ifndef LOOM_BENCH_PAIRED_H
 #define LOOM_BENCH_PAIRED_H
 

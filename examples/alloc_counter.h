@@ -1,3 +1,4 @@
+// A heap-allocation counter for the examples that prove a model step allocates nothing.
 #ifndef LOOM_EXAMPLES_ALLOC_COUNTER_H
 #define LOOM_EXAMPLES_ALLOC_COUNTER_H
 

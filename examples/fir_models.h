@@ -1,3 +1,4 @@
+// The FIR filter of the examples as a generated model writes it, in every number format.
 #ifndef LOOM_EXAMPLES_FIR_MODELS_H
 #define LOOM_EXAMPLES_FIR_MODELS_H
 

@@ -25,7 +25,7 @@ TEST(FeatureRegister, LookupIsExactAndAddRefusesOnlyAnotherType) {
   EXPECT_EXIT(LoomFeature<int>("reportDebugMessages", 0), ExitedWithCode(100),
               StrEq("Error: Compiler Internal Restriction: 'LoomFeatureRegister::add(mName, "
                     "LoomFeatureTypeName<T>::mType)'. Feature already exists with a different "
-                    "type! [LoomFeature<T>::LoomFeature at src/util/loom_feature.h:80] "));
+                    "type! [LoomFeature<T>::LoomFeature at src/util/loom_feature.h:81] "));
 }
 
 // Helpers whose globals declare a library key: a clash must stop them before their main runs.

@@ -1,3 +1,4 @@
+// The word-level fixed-point kernels, the port value vector and the IEEE port codecs.
 #include "util/amath.h"
 #include "util/compiler.h"
 #include "util/fixed_limbs.h"

@@ -1,3 +1,4 @@
+// Word-level fixed-point kernels and typed port values of the simulation models.
 #ifndef LOOM_UTIL_AMATH_H
 #define LOOM_UTIL_AMATH_H
 

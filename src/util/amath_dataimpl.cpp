@@ -1,3 +1,4 @@
+// The out-of-line members of the simulation references and the float packers.
 #include "util/amath_dataimpl.h"
 
 #include <climits>

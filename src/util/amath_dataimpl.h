@@ -1,3 +1,4 @@
+// The references through which generated models compute: fixed, IEEE and any-format floats.
 #ifndef LOOM_UTIL_AMATH_DATAIMPL_H
 #define LOOM_UTIL_AMATH_DATAIMPL_H
 
@@ -292,8 +293,11 @@ private:
   }
 };
 
-// Native IEEE single and double variables. They compute with the host's FPU and math library;
-// only read and write go through the port codecs IEEE_Single and IEEE_Double.
+// Native IEEE single and double variables, on the host's float and double. The arithmetic and
+// the square root round once; the other functions are the C math library's, except DoubleRef's
+// exp10 and hypot, which MPFR rounds correctly at 53 bits, and SingleRef's exp10, hypot, frexp,
+// ldexp and scaling, which compute in double and are then narrowed to float. Only read and
+// write go through the port codecs IEEE_Single and IEEE_Double.
 class LOOM_UTIL_API DoubleRef : public VariableRef {
 public:
   DoubleRef(VarType* vType, util::TempVarAllocator& alloc)

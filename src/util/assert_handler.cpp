@@ -1,3 +1,4 @@
+// The internal-restriction report, the installable handler and the plain text channels.
 #include "util/assert_handler.h"
 
 #include "util/messages.h"

@@ -1,3 +1,4 @@
+// Internal-restriction reporting, the check macros and the plain text channels.
 #ifndef LOOM_UTIL_ASSERT_HANDLER_H
 #define LOOM_UTIL_ASSERT_HANDLER_H
 
@@ -6,8 +7,6 @@
 
 #include <string>
 
-// Internal-restriction reporting.
-//
 // Every consistency check of the library ends, when it fails, in aster_assert_handler. The
 // default report writes one line on the error channel,
 //

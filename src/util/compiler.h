@@ -1,3 +1,4 @@
+// The GCC and Clang extensions the library uses, each behind one name.
 #ifndef LOOM_UTIL_COMPILER_H
 #define LOOM_UTIL_COMPILER_H
 

@@ -1,3 +1,4 @@
+// Call-stack capture, compiled out in this build.
 #include "util/debug_utils.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// Call-stack capture (compiled out in this build).
 #ifndef LOOM_UTIL_DEBUG_UTILS_H
 #define LOOM_UTIL_DEBUG_UTILS_H
 

@@ -1,3 +1,4 @@
+// Symbol visibility and early static initialisation for the library.
 #ifndef LOOM_UTIL_EXPORT_H
 #define LOOM_UTIL_EXPORT_H
 

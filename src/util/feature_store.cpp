@@ -1,3 +1,4 @@
+// The process-wide feature store: typed reads and writes, text assignments, listings.
 #include "util/feature_store.h"
 
 #include "util/internal/loom_feature_internal.h"

@@ -1,3 +1,4 @@
+// The process-wide store of feature values and its typed readers and writers.
 #ifndef LOOM_UTIL_FEATURE_STORE_H
 #define LOOM_UTIL_FEATURE_STORE_H
 

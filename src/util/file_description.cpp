@@ -1,3 +1,4 @@
+// File descriptions and their rendering into scripts and file lists.
 #include "util/file_description.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// Descriptions of the files a compile produces or refers to.
 #ifndef LOOM_UTIL_FILE_DESCRIPTION_H
 #define LOOM_UTIL_FILE_DESCRIPTION_H
 

@@ -1,13 +1,15 @@
+// The inline machinery of amath_dataimpl.h's FixedRef, not an interface of its own.
 #ifndef LOOM_UTIL_FIXED_LIMBS_H
 #define LOOM_UTIL_FIXED_LIMBS_H
 
 // Inline arithmetic for the GMP integers generated models hold most: at most two 64-bit limbs.
-// Sums, differences and comparisons work on the value as one signed 128-bit word, so a random
-// sign costs no branch; products multiply magnitudes. Each function writes the exact result the
-// way GMP would (magnitude limbs, no high zero limb, the sign in the size) and returns true, or
-// writes nothing and returns false when an operand or the result does not fit, and the caller
-// makes the GMP call instead. Operands may be the destination: every operand is read before
-// anything is written. The fields used are the documented ones of __mpz_struct.
+// Sums and differences work on the value as a two's-complement pair of limbs, so a random sign
+// costs no branch; comparisons go as GMP's do (sizes first, then up to two limbs of magnitude);
+// products multiply magnitudes. Each function writes the exact result the way GMP would
+// (magnitude limbs, no high zero limb, the sign in the size) and returns true, or writes nothing
+// and returns false when an operand or the result does not fit, and the caller makes the GMP
+// call instead. Operands may be the destination: every operand is read before anything is
+// written. The fields used are the documented ones of __mpz_struct.
 
 #include "util/compiler.h"
 

@@ -1,3 +1,4 @@
+// Inline arithmetic for MPFR values whose significand is one limb.
 #ifndef LOOM_UTIL_FLOAT_LIMB_H
 #define LOOM_UTIL_FLOAT_LIMB_H
 

@@ -1,3 +1,4 @@
+// util::Function, a non-owning reference to a callable.
 #ifndef LOOM_UTIL_FUNCTION_H
 #define LOOM_UTIL_FUNCTION_H
 
@@ -15,8 +16,9 @@ template <typename Sig> class Function;
 //
 //   struct Counter { int n = 0; };
 //   Counter counter;
-//   util::Function<void(int)> f(&counter, [](void* c, int k) { static_cast<Counter*>(c)->n += k;
-//   }); f(3); // counter.n == 3
+//   util::Function<void(int)> f(&counter,
+//                               [](void* c, int k) { static_cast<Counter*>(c)->n += k; });
+//   f(3); // counter.n == 3
 template <typename R, typename... Args> class Function<R(Args...)> {
 public:
   using Target = R (*)(void*, Args...);

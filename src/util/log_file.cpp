@@ -1,3 +1,4 @@
+// The log file in front of the message channels, and console redirection.
 #include "util/log_file.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// A log file in front of the four message channels, and redirection of standard output.
 #ifndef LOOM_UTIL_LOG_FILE_H
 #define LOOM_UTIL_LOG_FILE_H
 
@@ -6,8 +7,6 @@
 #include <cstdio>
 #include <string>
 
-// A log file in front of the four message channels, and redirection of standard output.
-//
 //   loom_open_log_file("build/compile.log"); // every channel text also goes to the file
 //   ...
 //   loom_close_log_file();

@@ -1,3 +1,4 @@
+// The feature register and the definitions of the built-in feature constants.
 #include "util/loom_feature.h"
 
 #include "util/internal/loom_feature_internal.h"

@@ -1,3 +1,4 @@
+// Typed feature constants and the process-wide register of their keys.
 #ifndef LOOM_UTIL_LOOM_FEATURE_H
 #define LOOM_UTIL_LOOM_FEATURE_H
 

@@ -1,3 +1,4 @@
+// The four text channels and the parameterised message interface.
 #include "util/messages.h"
 
 #include "util/feature_store.h"

@@ -1,3 +1,4 @@
+// The text channels and the parameterised message interface of the host.
 #ifndef LOOM_UTIL_MESSAGES_H
 #define LOOM_UTIL_MESSAGES_H
 

@@ -1,3 +1,4 @@
+// The indenting text writer and its string and file outputs.
 #include "util/output_stream.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// util::io::OutputStream, the indenting text writer of the code generators.
 #ifndef LOOM_UTIL_OUTPUT_STREAM_H
 #define LOOM_UTIL_OUTPUT_STREAM_H
 

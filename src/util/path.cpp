@@ -1,3 +1,4 @@
+// Path normal form, decomposition and queries, and abbreviated file names.
 #include "util/path.h"
 
 #include "util/assert_handler.h"

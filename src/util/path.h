@@ -1,3 +1,4 @@
+// util::io::Path, file and directory names in normal form, and abbreviated file names.
 #ifndef LOOM_UTIL_PATH_H
 #define LOOM_UTIL_PATH_H
 

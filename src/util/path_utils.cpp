@@ -1,3 +1,4 @@
+// File-system operations: directories, atomic copies, relative and absolute paths.
 #include "util/path_utils.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// File-system operations of the compiler back end.
 #ifndef LOOM_UTIL_PATH_UTILS_H
 #define LOOM_UTIL_PATH_UTILS_H
 

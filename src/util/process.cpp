@@ -1,3 +1,4 @@
+// Shell commands and dynamic libraries.
 #include "util/process.h"
 
 #include "util/internal/platform.h"

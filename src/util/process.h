@@ -1,3 +1,4 @@
+// Running a shell command and loading dynamic libraries.
 #ifndef LOOM_UTIL_PROCESS_H
 #define LOOM_UTIL_PROCESS_H
 

@@ -1,3 +1,4 @@
+// The profiling log: per-thread stage timing, reports and the trace.
 #include "util/internal/profiling_logger.h"
 
 #include "util/assert_handler.h"

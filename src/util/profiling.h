@@ -1,3 +1,4 @@
+// Timing of named, nested stages, switched by features.
 #ifndef LOOM_UTIL_PROFILING_H
 #define LOOM_UTIL_PROFILING_H
 

@@ -1,3 +1,4 @@
+// Byte-oriented string helpers.
 #include "util/string_utils.h"
 
 #include "util/internal/text.h"

@@ -1,3 +1,4 @@
+// Byte-oriented string helpers.
 #ifndef LOOM_UTIL_STRING_UTILS_H
 #define LOOM_UTIL_STRING_UTILS_H
 
@@ -6,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Byte-oriented string helpers. Case folding is the C library's tolower/toupper in the current
-// C locale, byte by byte; no encoding is interpreted.
+// Case folding is the C library's tolower/toupper in the current C locale, byte by byte; no
+// encoding is interpreted.
 //
 //   util::replaceAll("aaa", "aa", "b");      // "ba": matches do not overlap
 //   std::vector<std::string> parts;

@@ -1,3 +1,4 @@
+// The var-float pools and the temporary-variable allocator of a model.
 #include "util/temp_var_allocator.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// Temporaries and value stacks of a simulation model, by storage kind.
 #ifndef LOOM_UTIL_TEMP_VAR_ALLOCATOR_H
 #define LOOM_UTIL_TEMP_VAR_ALLOCATOR_H
 

@@ -1,3 +1,4 @@
+// The built-in variable types of the simulation models.
 #include "util/var_types.h"
 
 namespace simulation {

@@ -1,3 +1,4 @@
+// Variable types: how a type's values are stored in a model.
 #ifndef LOOM_UTIL_VAR_TYPES_H
 #define LOOM_UTIL_VAR_TYPES_H
 

@@ -1,3 +1,4 @@
+// Release facts and the installation root.
 #include "util/version.h"
 
 #include "util/assert_handler.h"

@@ -1,3 +1,4 @@
+// Release facts of the tool suite and the installation root.
 #ifndef LOOM_UTIL_VERSION_H
 #define LOOM_UTIL_VERSION_H
 
@@ -6,8 +7,6 @@
 
 #include <string>
 
-// Release facts of the tool suite and the installation root.
-//
 //   util::GetOrcaVersionString(); // "Meridian Version 22.1 (Release Build #5.1)"
 //   util::GetLoomRootDir();       // $LOOM_ROOTDIR, or the nearest ancestor directory "loom"
 //                                 // of the loaded library

@@ -1,3 +1,4 @@
+// Atomic file copies and whole-file replacement on POSIX systems.
 #include "util/internal/platform.h"
 
 #include <atomic>

@@ -1,7 +1,6 @@
+// Immortal, a process-wide object that is never destroyed.
 #ifndef LOOM_UTIL_INTERNAL_IMMORTAL_H
 #define LOOM_UTIL_INTERNAL_IMMORTAL_H
-
-// A process-wide object built once and never destroyed.
 
 namespace util {
 namespace internal {

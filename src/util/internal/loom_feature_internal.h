@@ -1,3 +1,4 @@
+// The feature register as the feature store sees it, and the keys read by name.
 #ifndef LOOM_UTIL_INTERNAL_LOOM_FEATURE_INTERNAL_H
 #define LOOM_UTIL_INTERNAL_LOOM_FEATURE_INTERNAL_H
 

@@ -1,3 +1,4 @@
+// Absolute and normal forms of paths, shared by the path sources.
 #ifndef LOOM_UTIL_INTERNAL_PATH_INTERNAL_H
 #define LOOM_UTIL_INTERNAL_PATH_INTERNAL_H
 

@@ -1,8 +1,8 @@
+// The thin layer between the library and the operating system.
 #ifndef LOOM_UTIL_INTERNAL_PLATFORM_H
 #define LOOM_UTIL_INTERNAL_PLATFORM_H
 
-// The thin layer between the library and the operating system. Nothing outside
-// src/util/internal calls the operating system directly.
+// Nothing outside src/util/internal calls the operating system directly.
 
 #include <cstddef>
 #include <cstdint>

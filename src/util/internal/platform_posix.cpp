@@ -1,3 +1,4 @@
+// The operating-system layer on POSIX systems: processes, libraries, files, time.
 #include "util/internal/platform.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// The per-thread profiling logger behind util::ProfilingLog.
 #ifndef LOOM_UTIL_INTERNAL_PROFILING_LOGGER_H
 #define LOOM_UTIL_INTERNAL_PROFILING_LOGGER_H
 

@@ -1,3 +1,4 @@
+// Helpers for C strings that may be null.
 #ifndef LOOM_UTIL_INTERNAL_TEXT_H
 #define LOOM_UTIL_INTERNAL_TEXT_H
 
