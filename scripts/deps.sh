@@ -3,7 +3,8 @@
 # Does nothing when everything is present; never runs apt-get for what is installed.
 set -euo pipefail
 
-# `deps.sh fuzz` adds clang and its fuzzer runtime; `deps.sh valgrind` adds valgrind.
+# `deps.sh fuzz` adds clang and its fuzzer runtime, `deps.sh clang` clang alone; `deps.sh valgrind`
+# adds valgrind.
 packages=(
   cmake ninja-build g++ make pkg-config
   libgmp-dev libmpfr-dev
@@ -11,6 +12,7 @@ packages=(
   libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-numpy python3-gmpy2
+  clang-format
 )
 # Wanted but not needed: without them everything still builds and passes (the demo then says
 # how to get its picture).
@@ -18,6 +20,7 @@ optional=(python3-matplotlib)
 
 case "${1:-}" in
   fuzz) packages=(clang-14 clang libclang-rt-14-dev) optional=() ;;
+  clang) packages=(clang-14 clang) optional=() ;;
   valgrind) packages=(valgrind) optional=() ;;
 esac
 

@@ -1,8 +1,8 @@
 #include "hostile_fs.h"
 #include "run_command.h"
 #include "util/feature_store.h"
-#include "util/messages.h"
 #include "util/internal/profiling_logger.h"
+#include "util/messages.h"
 #include <cmath>
 #include <gmock/gmock.h>
 #include <set>

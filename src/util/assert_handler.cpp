@@ -47,7 +47,8 @@ std::string sourceName(const char* file) {
 }
 
 // The qualified function name out of a compiler signature: what stands before the first
-// "(" and after the last blank before it. Only the first 999 characters are considered.
+// "(" and after the last blank before it, without the "*" or "&" of a returned pointer or
+// reference that Clang writes against the name. Only the first 999 characters are considered.
 std::string shownFunction(const char* function) {
   char buffer[1000];
   std::strncpy(buffer, function, sizeof buffer - 1);
@@ -55,7 +56,10 @@ std::string shownFunction(const char* function) {
   if (char* paren = std::strchr(buffer, '('))
     *paren = '\0';
   const char* blank = std::strrchr(buffer, ' ');
-  return blank != nullptr ? blank + 1 : buffer;
+  const char* name = blank != nullptr ? blank + 1 : buffer;
+  while (*name == '*' || *name == '&')
+    ++name;
+  return name;
 }
 
 std::string defaultReport(const char* condition, const char* file, unsigned int line,

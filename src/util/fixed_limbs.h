@@ -15,6 +15,8 @@
 
 #include <gmp.h>
 
+#include <cstddef>
+
 namespace simulation {
 namespace limbs {
 
@@ -189,12 +191,14 @@ inline void mul1x1(mpz_ptr d, mp_limb_t x, mp_limb_t y, int sign) {
 
 // d = the limbs r[0..n-1] with the sign, where n is `count`, or one less when the top limb is
 // zero; when d has room for all of them (GMP's own product gives it that room).
-template <int count> inline bool storeLimbs(mpz_ptr d, const mp_limb_t (&r)[count], bool negative) {
-  if (d->_mp_alloc < count)
+template <std::size_t count>
+inline bool storeLimbs(mpz_ptr d, const mp_limb_t (&r)[count], bool negative) {
+  constexpr int limbs = static_cast<int>(count);
+  if (d->_mp_alloc < limbs)
     return false;
-  for (int i = 0; i < count; ++i)
+  for (std::size_t i = 0; i < count; ++i)
     d->_mp_d[i] = r[i];
-  const int n = count - static_cast<int>(r[count - 1] == 0);
+  const int n = limbs - static_cast<int>(r[count - 1] == 0);
   d->_mp_size = negative ? -n : n;
   return true;
 }
