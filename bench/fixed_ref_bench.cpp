@@ -58,17 +58,8 @@ struct Operands {
 
 #define FIXED_PAIR(NAME, REF_CALL, GMP_CALL)                                                       \
   void NAME(benchmark::State& s) {                                                                 \
-    Operands o(static_cast<int>(s.range(0)));                                                      \
-    loom_bench::paired(                                                                            \
-        s, kOps,                                                                                   \
-        [&] {                                                                                      \
-          o.next();                                                                                \
-          REF_CALL;                                                                                \
-        },                                                                                         \
-        [&] {                                                                                      \
-          o.next();                                                                                \
-          GMP_CALL;                                                                                \
-        });                                                                                        \
+    loom_bench::pairedOn<Operands>(                                                                \
+        s, kOps, [](Operands& o) { REF_CALL; }, [](Operands& o) { GMP_CALL; });                    \
   }                                                                                                \
   BENCHMARK(NAME)->Name("fixed_" #NAME)->Arg(1)->Arg(2)->Arg(4);
 

@@ -40,6 +40,23 @@ void paired(benchmark::State& state, int ops, Library library, Baseline baseline
   state.counters["base_ns"] = base / n;
 }
 
+// paired() on operands made for the benchmark's argument (a width or a precision) and moved
+// to their next pair before every call of either side.
+template <typename Operands, typename Library, typename Baseline>
+void pairedOn(benchmark::State& state, int ops, Library library, Baseline baseline) {
+  Operands o(static_cast<int>(state.range(0)));
+  paired(
+      state, ops,
+      [&] {
+        o.next();
+        library(o);
+      },
+      [&] {
+        o.next();
+        baseline(o);
+      });
+}
+
 // A library operation without a baseline of its own.
 template <typename Library> void single(benchmark::State& state, int ops, Library library) {
   double ours = 0;

@@ -60,17 +60,8 @@ struct Operands {
 
 #define FLOAT_PAIR(NAME, REF_CALL, MPFR_CALL)                                                      \
   void NAME(benchmark::State& s) {                                                                 \
-    Operands o(static_cast<int>(s.range(0)));                                                      \
-    loom_bench::paired(                                                                            \
-        s, kOps,                                                                                   \
-        [&] {                                                                                      \
-          o.next();                                                                                \
-          REF_CALL;                                                                                \
-        },                                                                                         \
-        [&] {                                                                                      \
-          o.next();                                                                                \
-          MPFR_CALL;                                                                               \
-        });                                                                                        \
+    loom_bench::pairedOn<Operands>(                                                                \
+        s, kOps, [](Operands& o) { REF_CALL; }, [](Operands& o) { MPFR_CALL; });                   \
   }                                                                                                \
   BENCHMARK(NAME)->Arg(11)->Arg(24)->Arg(53)->Arg(113);
 

@@ -169,6 +169,67 @@ std::string numbered(const std::string& path, int n) {
   return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
 }
 
+// A failed step and its errno; no step when every step succeeded.
+struct Failure {
+  const char* step = nullptr;
+  int error = 0;
+};
+
+// The outcome a writer reports for `failure`.
+WriteOutcome outcomeOf(const Failure& failure) {
+  WriteOutcome outcome;
+  outcome.written = failure.step == nullptr;
+  if (!outcome.written) {
+    outcome.failedStep = failure.step;
+    outcome.error = failure.error;
+  }
+  return outcome;
+}
+
+// Writes `data` whole into `out` and closes it.
+Failure writeAndClose(Descriptor& out, const std::string& data) {
+  if (const int error = writeAll(out.get(), data))
+    return {"write the file", error};
+  if (!out.close())
+    return {"close the file", errno};
+  return {};
+}
+
+// What each step of a replacement is called in a report.
+struct ReplaceSteps {
+  const char* create;
+  const char* sync;
+  const char* close;
+  const char* rename;
+};
+
+// Gives `target` the content `fill` writes into a new temporary file beside it (created with
+// `mode`): synced, closed and then renamed over the target, so that readers see the old
+// content or the new, never a part. `beforeRename` is the last step that may still fail. On
+// failure the temporary is removed and the target is as it was.
+template <typename Fill, typename Last>
+Failure replaceThroughTemporary(const std::string& target, mode_t mode, const ReplaceSteps& steps,
+                                Fill fill, Last beforeRename) {
+  std::string temporary;
+  const int fd = createTemporaryBeside(target, mode, temporary);
+  if (fd < 0)
+    return {steps.create, errno};
+  Descriptor out(fd);
+  Failure failure = fill(out.get());
+  if (failure.step == nullptr && retryInterrupted([&] { return fsync(out.get()); }) != 0)
+    failure = {steps.sync, errno};
+  if (failure.step == nullptr && !out.close())
+    failure = {steps.close, errno};
+  if (failure.step == nullptr)
+    failure = beforeRename();
+  if (failure.step == nullptr &&
+      retryInterrupted([&] { return rename(temporary.c_str(), target.c_str()); }) != 0)
+    failure = {steps.rename, errno};
+  if (failure.step != nullptr)
+    unlink(temporary.c_str());
+  return failure;
+}
+
 } // namespace
 
 CopyOutcome copyFileReplacing(const char* from, const char* to) {
@@ -201,29 +262,25 @@ CopyOutcome copyFileReplacing(const char* from, const char* to) {
       return fail("replace the target", EISDIR);
   }
 
-  std::string temporary;
-  const int fd = createTemporaryBeside(target, 0600, temporary);
-  if (fd < 0)
-    return fail("create a temporary file beside the target", errno);
-  Descriptor out(fd);
-  const auto failRemoving = [&](const char* step, int error) {
-    unlink(temporary.c_str());
-    return fail(step, error);
-  };
-
-  const char* step = "";
-  if (const int error = transfer(in.get(), out.get(), step))
-    return failRemoving(step, error);
-  if (retryInterrupted([&] { return fchmod(out.get(), source.st_mode & 07777); }) != 0)
-    return failRemoving("set the copy's permissions", errno);
-  if (retryInterrupted([&] { return fsync(out.get()); }) != 0)
-    return failRemoving("sync the copy to disk", errno);
-  if (!out.close())
-    return failRemoving("close the copy", errno);
-  if (!in.close())
-    return failRemoving("close the source", errno);
-  if (retryInterrupted([&] { return rename(temporary.c_str(), target.c_str()); }) != 0)
-    return failRemoving("rename the copy over the target", errno);
+  const ReplaceSteps steps{"create a temporary file beside the target", "sync the copy to disk",
+                           "close the copy", "rename the copy over the target"};
+  const Failure failure = replaceThroughTemporary(
+      target, 0600, steps,
+      [&](int out) -> Failure {
+        const char* step = "";
+        if (const int error = transfer(in.get(), out, step))
+          return {step, error};
+        if (retryInterrupted([&] { return fchmod(out, source.st_mode & 07777); }) != 0)
+          return {"set the copy's permissions", errno};
+        return {};
+      },
+      [&]() -> Failure {
+        if (!in.close())
+          return {"close the source", errno};
+        return {};
+      });
+  if (failure.step != nullptr)
+    return fail(failure.step, failure.error);
   outcome.copied = true;
   return outcome;
 }
@@ -260,7 +317,6 @@ std::string describeFailure(const char* step, int error) {
 }
 
 WriteOutcome writeNewFile(const std::string& path, const std::string& data, std::string& usedPath) {
-  WriteOutcome outcome;
   int fd = -1;
   for (int n = 1; n <= 10000 && fd < 0; ++n) {
     usedPath = n == 1 ? path : numbered(path, n);
@@ -269,76 +325,39 @@ WriteOutcome writeNewFile(const std::string& path, const std::string& data, std:
     if (fd < 0 && errno != EEXIST)
       break;
   }
-  if (fd < 0) {
-    outcome.failedStep = "create the file";
-    outcome.error = errno;
-    return outcome;
-  }
+  if (fd < 0)
+    return outcomeOf({"create the file", errno});
   // The file is this call's own (made exclusively), so a failed one can go: no half report
   // is left to be taken for a whole one.
   Descriptor out(fd);
-  if (const int error = writeAll(out.get(), data)) {
-    outcome.failedStep = "write the file";
-    outcome.error = error;
-  } else if (!out.close()) {
-    outcome.failedStep = "close the file";
-    outcome.error = errno;
-  } else {
-    outcome.written = true;
-    return outcome;
-  }
-  unlink(usedPath.c_str());
-  return outcome;
+  const Failure failure = writeAndClose(out, data);
+  if (failure.step != nullptr)
+    unlink(usedPath.c_str());
+  return outcomeOf(failure);
 }
 
 WriteOutcome replaceFileContent(const char* path, const std::string& data) {
-  WriteOutcome outcome;
-  const auto fail = [&outcome](const char* step, int error) {
-    outcome.failedStep = step;
-    outcome.error = error;
-    return outcome;
-  };
   std::string target = path;
   if (const int error = followLinks(target))
-    return fail("follow the file's links", error);
-  std::string temporary;
-  const int fd = createTemporaryBeside(target, 0666, temporary);
-  if (fd < 0)
-    return fail("create a temporary file", errno);
-  Descriptor out(fd);
-  const auto failRemoving = [&](const char* step, int error) {
-    unlink(temporary.c_str());
-    return fail(step, error);
-  };
-  if (const int error = writeAll(out.get(), data))
-    return failRemoving("write the file", error);
-  if (retryInterrupted([&] { return fsync(out.get()); }) != 0)
-    return failRemoving("sync the file to disk", errno);
-  if (!out.close())
-    return failRemoving("close the file", errno);
-  if (retryInterrupted([&] { return rename(temporary.c_str(), target.c_str()); }) != 0)
-    return failRemoving("rename the file into place", errno);
-  outcome.written = true;
-  return outcome;
+    return outcomeOf({"follow the file's links", error});
+  const ReplaceSteps steps{"create a temporary file", "sync the file to disk", "close the file",
+                           "rename the file into place"};
+  return outcomeOf(replaceThroughTemporary(
+      target, 0666, steps,
+      [&](int out) -> Failure {
+        if (const int error = writeAll(out, data))
+          return {"write the file", error};
+        return {};
+      },
+      [] { return Failure{}; }));
 }
 
 WriteOutcome appendToFile(const char* path, const std::string& data) {
-  WriteOutcome outcome;
   Descriptor out(retryInterrupted(
       [&] { return open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666); }));
-  if (out.get() < 0) {
-    outcome.failedStep = "open the file";
-    outcome.error = errno;
-  } else if (const int error = writeAll(out.get(), data)) {
-    outcome.failedStep = "write the file";
-    outcome.error = error;
-  } else if (!out.close()) {
-    outcome.failedStep = "close the file";
-    outcome.error = errno;
-  } else {
-    outcome.written = true;
-  }
-  return outcome;
+  if (out.get() < 0)
+    return outcomeOf({"open the file", errno});
+  return outcomeOf(writeAndClose(out, data));
 }
 
 } // namespace platform
