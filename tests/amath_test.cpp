@@ -142,8 +142,7 @@ TEST(PortValues, KindsFollowDescriptorsAndOnlyFixedPortsAreComputed) {
   WideTypedFormatVector copy(v), assigned(1);
   mpz_set_ui(v[2].mData, 1); // the copy owns its own digits
   assigned = copy;
-  WideTypedFormatVector& self = assigned;
-  assigned = self;
+  assigned = static_cast<WideTypedFormatVector&>(assigned);
   WideTypedFormatVector moved(std::move(assigned));
   EXPECT_TRUE(mpz_cmp(moved[2].mData, mpz_class(big).get_mpz_t()) == 0 && moved[2].isDouble());
   EXPECT_TRUE(moved.size() == 50u && mpz_sgn(moved[49].mData) == 0 && moved[49].isFixed());

@@ -20,10 +20,8 @@ TEST(AssertDefaultReport, ChoosesFormatByPresentArguments) {
       {nullptr, "/b/p4", 4000000000u, longName.c_str(), nullptr,
        "'(null)' [" + std::string(999, 'n') + " at /b/p4:4000000000] "},
       {"c", nullptr, 1, nullptr, nullptr, "'c' [ at (null):1] "}, // "(null)" cut at its "("
-      // Clang writes a returned pointer's or reference's mark against the name.
       {"p", "/p4/a.cpp", 5, "const char *ns::name(int)", "m", "'p'. m [ns::name at p4/a.cpp:5] "},
-      {"r", "/p4/a.cpp", 6, "std::ostream &S::put(std::ostream &)", "m",
-       "'r'. m [S::put at p4/a.cpp:6] "},
+      {"r", "/p4/a.cpp", 6, "std::ostream &S::put(int)", "m", "'r'. m [S::put at p4/a.cpp:6] "},
       // A library header as the caller's compiler found it, and a header of the caller's own.
       {"w", "/opt/x/include/loom/util/amath.h", 96, "f", nullptr,
        "'w' [f at src/util/amath.h:96] "},

@@ -22,17 +22,16 @@ TEST(FeatureRegister, LookupIsExactAndAddRefusesOnlyAnotherType) {
   EXPECT_TRUE(RegisterAccess::add("registerTestKey", LFT_DOUBLE) &&
               !RegisterAccess::add("registerTestKey", LFT_INT));
   EXPECT_EQ(LoomFeatureRegister::lookup("registerTestKey"), LFT_DOUBLE);
-  // Clang names the instance and gives a check spread over lines its last line, GCC the first.
-#ifdef __clang__
-  const std::string where = "LoomFeature<int>::LoomFeature at src/util/loom_feature.h:82";
+#ifdef __clang__ // names the instance and gives a check over two lines its last line
+  const std::string where = "LoomFeature<int>::LoomFeature at src/util/loom_feature.h:82] ";
 #else
-  const std::string where = "LoomFeature<T>::LoomFeature at src/util/loom_feature.h:81";
+  const std::string where = "LoomFeature<T>::LoomFeature at src/util/loom_feature.h:81] ";
 #endif
   EXPECT_EXIT(LoomFeature<int>("reportDebugMessages", 0), ExitedWithCode(100),
               StrEq("Error: Compiler Internal Restriction: 'LoomFeatureRegister::add(mName, "
                     "LoomFeatureTypeName<T>::mType)'. Feature already exists with a different "
                     "type! [" +
-                    where + "] "));
+                    where));
 }
 
 // Helpers whose globals declare a library key: a clash must stop them before their main runs.

@@ -43,8 +43,7 @@ TEST(VarFloatPool, CopiesOwnTheirOwnValues) {
   util::VarFloatPool copy(*original), assigned(3);
   assigned.create();
   assigned = *original;
-  util::VarFloatPool& self = assigned;
-  assigned = self;
+  assigned = static_cast<util::VarFloatPool&>(assigned);
   original.reset(); // the copies' values must survive (ASan checks)
   for (util::VarFloatPool* pool : {&copy, &assigned})
     EXPECT_TRUE(pool->size() == 1u && mpfr_get_prec(pool->create()->mValue) == 11);
