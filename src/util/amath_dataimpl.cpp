@@ -1,6 +1,7 @@
 // The out-of-line members of the simulation references and the float packers.
 #include "util/amath_dataimpl.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -534,7 +535,21 @@ void VarFloatRef::setMod(const VarFloatRef& a, const VarFloatRef& b) {
   mpfr_div(s.a, a.x(), b.x(), MPFR_RNDN);
   mpfr_rint(s.a, s.a, MPFR_RNDZ);
   mpfr_mul(s.b, s.a, b.x(), MPFR_RNDN);
-  mpfr_sub(x(), a.x(), s.b, MPFR_RNDN);
+  finish(mpfr_sub(x(), a.x(), s.b, MPFR_RNDN));
+}
+
+// MPFR's own emulation of IEEE subnormals: with the exponent range starting at the smallest
+// subnormal, the range check rounds what lies below it to zero or to it, and mpfr_subnormalize
+// rounds the rest onto the subnormal step; both use the ternary value of the rounding before.
+void VarFloatRef::subnormalize(int ternary) {
+  const mpfr_ptr v = x();
+  if (!mpfr_regular_p(v) || mpfr_get_exp(v) >= subnormalMin + mpfr_get_prec(v) - 1)
+    return; // zero, infinity, NaN or normal: nothing to do
+  const mpfr_exp_t emin = mpfr_get_emin();
+  if (mpfr_set_emin(std::max(subnormalMin, mpfr_get_emin_min())) != 0)
+    return;
+  mpfr_subnormalize(v, mpfr_check_range(v, ternary, MPFR_RNDN), MPFR_RNDN);
+  mpfr_set_emin(emin);
 }
 
 int VarFloatRef::setFracExp(const VarFloatRef& a) {

@@ -615,6 +615,12 @@ public:
     else
       packer = &VarFloatPackerDefault::instance;
     stackHandler = alloc.getVarFloatStackHandler(wF);
+    limits = &alloc.floatRange();
+    if (format.hasGradualUnderflow() && wE >= 2 && wE <= 62) {
+      const mpfr_exp_t normalMin = 2 - (mpfr_exp_t(1) << (wE - 1)) + 1; // of 2^(1 - bias)
+      limits = &alloc.gradualRange(normalMin);
+      subnormalMin = normalMin - wF;
+    }
   }
 
   void bind(MPFR* storage) { value = storage; }
@@ -634,96 +640,98 @@ public:
   int bindStack(int depth);
 
   int setValue(const VarFloatRef& a) {
-    mpfr_set(x(), a.x(), MPFR_RNDN);
+    finish(mpfr_set(x(), a.x(), MPFR_RNDN));
     return 0;
   }
   // Rounded once to this value's precision, to nearest.
   int setValue(const DoubleRef& a) {
-    mpfr_set_d(x(), *a.value, MPFR_RNDN);
+    finish(mpfr_set_d(x(), *a.value, MPFR_RNDN));
     return 0;
   }
   int setValue(const SingleRef& a) {
-    mpfr_set_d(x(), static_cast<double>(*a.value), MPFR_RNDN);
+    finish(mpfr_set_d(x(), static_cast<double>(*a.value), MPFR_RNDN));
     return 0;
   }
   int setValue(const FixedRef& a) {
-    mpfr_set_z(x(), *a.value, MPFR_RNDN);
+    finish(mpfr_set_z(x(), *a.value, MPFR_RNDN));
     return 0;
   }
   void setZero(bool negative) { mpfr_set_zero(x(), negative ? -1 : 1); }
   void setInf(bool negative) { mpfr_set_inf(x(), negative ? -1 : 1); }
   void setNaN() { mpfr_set_nan(x()); }
-  void setOne() { mpfr_set_d(x(), 1.0, MPFR_RNDN); }
-  void setPi() { mpfr_const_pi(x(), MPFR_RNDN); }
+  void setOne() { finish(mpfr_set_d(x(), 1.0, MPFR_RNDN)); }
+  void setPi() { finish(mpfr_const_pi(x(), MPFR_RNDN)); }
   // Sums, products, negation, |a|, scaling by 2^n and comparisons of values of at most 64
   // bits are computed inline (util/float_limb.h), the rest by MPFR; the values are MPFR's.
   void setAdd(const VarFloatRef& a, const VarFloatRef& b) {
     if (!flimb::add(x(), a.x(), b.x(), false, range()))
-      mpfr_add(x(), a.x(), b.x(), MPFR_RNDN);
+      finish(mpfr_add(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setSub(const VarFloatRef& a, const VarFloatRef& b) {
     if (!flimb::add(x(), a.x(), b.x(), true, range()))
-      mpfr_sub(x(), a.x(), b.x(), MPFR_RNDN);
+      finish(mpfr_sub(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setMult(const VarFloatRef& a, const VarFloatRef& b) {
     if (!flimb::mul(x(), a.x(), b.x(), range()))
-      mpfr_mul(x(), a.x(), b.x(), MPFR_RNDN);
+      finish(mpfr_mul(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setDiv(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_div(x(), a.x(), b.x(), MPFR_RNDN);
+    finish(mpfr_div(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setDim(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_dim(x(), a.x(), b.x(), MPFR_RNDN);
+    finish(mpfr_dim(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setHypot(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_hypot(x(), a.x(), b.x(), MPFR_RNDN);
+    finish(mpfr_hypot(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setATan2(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_atan2(x(), a.x(), b.x(), MPFR_RNDN);
+    finish(mpfr_atan2(x(), a.x(), b.x(), MPFR_RNDN));
   }
   void setPow(const VarFloatRef& a, const VarFloatRef& b) {
-    mpfr_pow(x(), a.x(), b.x(), MPFR_RNDN);
+    finish(mpfr_pow(x(), a.x(), b.x(), MPFR_RNDN));
   }
-  void setPown(const VarFloatRef& a, int n) { mpfr_pow_si(x(), a.x(), n, MPFR_RNDN); }
+  void setPown(const VarFloatRef& a, int n) { finish(mpfr_pow_si(x(), a.x(), n, MPFR_RNDN)); }
   void setLdExp(const VarFloatRef& a, int n) {
     if (!flimb::ldexp(x(), a.x(), n, range()))
-      mpfr_mul_2si(x(), a.x(), n, MPFR_RNDN);
+      finish(mpfr_mul_2si(x(), a.x(), n, MPFR_RNDN));
   }
-  void setScaleDouble(const VarFloatRef& a, double s) { mpfr_mul_d(x(), a.x(), s, MPFR_RNDN); }
-  void setRecip(const VarFloatRef& a) { mpfr_ui_div(x(), 1, a.x(), MPFR_RNDN); }
-  void setRecipSqrt(const VarFloatRef& a) { mpfr_rec_sqrt(x(), a.x(), MPFR_RNDN); }
-  void setSqrt(const VarFloatRef& a) { mpfr_sqrt(x(), a.x(), MPFR_RNDN); }
-  void setCbrt(const VarFloatRef& a) { mpfr_cbrt(x(), a.x(), MPFR_RNDN); }
-  void setExp(const VarFloatRef& a) { mpfr_exp(x(), a.x(), MPFR_RNDN); }
-  void setExp2(const VarFloatRef& a) { mpfr_exp2(x(), a.x(), MPFR_RNDN); }
-  void setExp10(const VarFloatRef& a) { mpfr_exp10(x(), a.x(), MPFR_RNDN); }
-  void setExpm1(const VarFloatRef& a) { mpfr_expm1(x(), a.x(), MPFR_RNDN); }
-  void setLog(const VarFloatRef& a) { mpfr_log(x(), a.x(), MPFR_RNDN); }
-  void setLog2(const VarFloatRef& a) { mpfr_log2(x(), a.x(), MPFR_RNDN); }
-  void setLog10(const VarFloatRef& a) { mpfr_log10(x(), a.x(), MPFR_RNDN); }
-  void setLog1p(const VarFloatRef& a) { mpfr_log1p(x(), a.x(), MPFR_RNDN); }
-  void setSin(const VarFloatRef& a) { mpfr_sin(x(), a.x(), MPFR_RNDN); }
-  void setCos(const VarFloatRef& a) { mpfr_cos(x(), a.x(), MPFR_RNDN); }
-  void setTan(const VarFloatRef& a) { mpfr_tan(x(), a.x(), MPFR_RNDN); }
-  void setCot(const VarFloatRef& a) { mpfr_cot(x(), a.x(), MPFR_RNDN); }
-  void setASin(const VarFloatRef& a) { mpfr_asin(x(), a.x(), MPFR_RNDN); }
-  void setACos(const VarFloatRef& a) { mpfr_acos(x(), a.x(), MPFR_RNDN); }
-  void setATan(const VarFloatRef& a) { mpfr_atan(x(), a.x(), MPFR_RNDN); }
+  void setScaleDouble(const VarFloatRef& a, double s) {
+    finish(mpfr_mul_d(x(), a.x(), s, MPFR_RNDN));
+  }
+  void setRecip(const VarFloatRef& a) { finish(mpfr_ui_div(x(), 1, a.x(), MPFR_RNDN)); }
+  void setRecipSqrt(const VarFloatRef& a) { finish(mpfr_rec_sqrt(x(), a.x(), MPFR_RNDN)); }
+  void setSqrt(const VarFloatRef& a) { finish(mpfr_sqrt(x(), a.x(), MPFR_RNDN)); }
+  void setCbrt(const VarFloatRef& a) { finish(mpfr_cbrt(x(), a.x(), MPFR_RNDN)); }
+  void setExp(const VarFloatRef& a) { finish(mpfr_exp(x(), a.x(), MPFR_RNDN)); }
+  void setExp2(const VarFloatRef& a) { finish(mpfr_exp2(x(), a.x(), MPFR_RNDN)); }
+  void setExp10(const VarFloatRef& a) { finish(mpfr_exp10(x(), a.x(), MPFR_RNDN)); }
+  void setExpm1(const VarFloatRef& a) { finish(mpfr_expm1(x(), a.x(), MPFR_RNDN)); }
+  void setLog(const VarFloatRef& a) { finish(mpfr_log(x(), a.x(), MPFR_RNDN)); }
+  void setLog2(const VarFloatRef& a) { finish(mpfr_log2(x(), a.x(), MPFR_RNDN)); }
+  void setLog10(const VarFloatRef& a) { finish(mpfr_log10(x(), a.x(), MPFR_RNDN)); }
+  void setLog1p(const VarFloatRef& a) { finish(mpfr_log1p(x(), a.x(), MPFR_RNDN)); }
+  void setSin(const VarFloatRef& a) { finish(mpfr_sin(x(), a.x(), MPFR_RNDN)); }
+  void setCos(const VarFloatRef& a) { finish(mpfr_cos(x(), a.x(), MPFR_RNDN)); }
+  void setTan(const VarFloatRef& a) { finish(mpfr_tan(x(), a.x(), MPFR_RNDN)); }
+  void setCot(const VarFloatRef& a) { finish(mpfr_cot(x(), a.x(), MPFR_RNDN)); }
+  void setASin(const VarFloatRef& a) { finish(mpfr_asin(x(), a.x(), MPFR_RNDN)); }
+  void setACos(const VarFloatRef& a) { finish(mpfr_acos(x(), a.x(), MPFR_RNDN)); }
+  void setATan(const VarFloatRef& a) { finish(mpfr_atan(x(), a.x(), MPFR_RNDN)); }
   void setNeg(const VarFloatRef& a) {
     if (!flimb::setSign(x(), a.x(), true, range()))
-      mpfr_neg(x(), a.x(), MPFR_RNDN);
+      finish(mpfr_neg(x(), a.x(), MPFR_RNDN));
   }
   // |a|, with the sign forced positive also for NaN.
   void setAbs(const VarFloatRef& a) {
     if (!flimb::setSign(x(), a.x(), false, range()))
-      mpfr_setsign(x(), a.x(), 0, MPFR_RNDN);
+      finish(mpfr_setsign(x(), a.x(), 0, MPFR_RNDN));
   }
-  void setFrac(const VarFloatRef& a) { mpfr_frac(x(), a.x(), MPFR_RNDN); }
-  void setRint(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDN); }
-  void setRound(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDNA); }
-  void setTrunc(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDZ); }
-  void setCeil(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDU); }
-  void setFloor(const VarFloatRef& a) { mpfr_rint(x(), a.x(), MPFR_RNDD); }
+  void setFrac(const VarFloatRef& a) { finish(mpfr_frac(x(), a.x(), MPFR_RNDN)); }
+  void setRint(const VarFloatRef& a) { finish(mpfr_rint(x(), a.x(), MPFR_RNDN)); }
+  void setRound(const VarFloatRef& a) { finish(mpfr_rint(x(), a.x(), MPFR_RNDNA)); }
+  void setTrunc(const VarFloatRef& a) { finish(mpfr_rint(x(), a.x(), MPFR_RNDZ)); }
+  void setCeil(const VarFloatRef& a) { finish(mpfr_rint(x(), a.x(), MPFR_RNDU)); }
+  void setFloor(const VarFloatRef& a) { finish(mpfr_rint(x(), a.x(), MPFR_RNDD)); }
   // a - trunc(a / b) * b, the quotient and product rounded at a's precision.
   void setMod(const VarFloatRef& a, const VarFloatRef& b);
   // The value becomes a / 2^e with magnitude in [0.5, 1); returns e. Zero, NaN and infinity
@@ -799,7 +807,20 @@ private:
   friend class DoubleRef;
   friend class SingleRef;
   mpfr_ptr x() const { return value->mValue; }
-  const flimb::ExponentRange& range() const { return allocator->floatRange(); }
+  const flimb::ExponentRange& range() const { return *limits; }
+  // After an MPFR call into the value that returned `ternary`: with gradual underflow, a result
+  // below the normal range is rounded once more onto the subnormal step; the ternary value says
+  // on which side of the exact result the first rounding fell, so that the two give the one
+  // rounding of the exact result (no double rounding).
+  void finish(int ternary) {
+    if (LOOM_UNLIKELY(subnormalMin != kNoSubnormals))
+      subnormalize(ternary);
+  }
+  void subnormalize(int ternary);
+
+  static constexpr mpfr_exp_t kNoSubnormals = std::numeric_limits<mpfr_exp_t>::min();
+  const flimb::ExponentRange* limits;      // of the inline operations' results
+  mpfr_exp_t subnormalMin = kNoSubnormals; // MPFR exponent of the smallest subnormal
 };
 
 // ---------------------------------------------------------------------------------------------

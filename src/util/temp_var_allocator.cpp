@@ -3,6 +3,8 @@
 
 #include "util/assert_handler.h"
 
+#include <algorithm>
+
 namespace util {
 
 VarFloatPool::VarFloatPool(const VarFloatPool& other) : mPrecision(other.mPrecision) {
@@ -58,7 +60,7 @@ TempVarAllocator::~TempVarAllocator() {
 
 TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
   if (mVarFloat.empty()) // the resets so far had no var-float to read the range for
-    mFloatRange = currentRange();
+    readRanges();
   mVarFloat.push_back(std::make_unique<VarFloatEntry>(wF));
   return *(mRecent = mVarFloat.back().get());
 }
@@ -70,7 +72,22 @@ void TempVarAllocator::resetAvailability() {
   for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat)
     entry->stack.resetAvailability();
   if (!mVarFloat.empty()) // only var-floats read the range, and each made an entry
-    mFloatRange = currentRange();
+    readRanges();
+}
+
+void TempVarAllocator::readRanges() {
+  mFloatRange = currentRange();
+  for (const std::unique_ptr<GradualRange>& g : mGradualRanges)
+    g->range = {std::max(mFloatRange.emin, g->normalMin), mFloatRange.emax};
+}
+
+const simulation::flimb::ExponentRange& TempVarAllocator::gradualRange(mpfr_exp_t normalMin) {
+  for (const std::unique_ptr<GradualRange>& g : mGradualRanges)
+    if (g->normalMin == normalMin)
+      return g->range;
+  mGradualRanges.push_back(std::make_unique<GradualRange>(
+      GradualRange{normalMin, {std::max(mFloatRange.emin, normalMin), mFloatRange.emax}}));
+  return mGradualRanges.back()->range;
 }
 
 void TempVarAllocator::resetLocalStacks() {

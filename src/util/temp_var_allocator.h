@@ -213,6 +213,11 @@ public:
   // operations hand results outside it to MPFR. A host changes MPFR's range between steps,
   // never during one.
   const simulation::flimb::ExponentRange& floatRange() const { return mFloatRange; }
+  // The same for a format with gradual underflow whose smallest normal value has MPFR exponent
+  // `normalMin`: the lower end raised to it, so that the inline operations leave every result
+  // below the normal range to MPFR and the rounding onto the subnormal step. Made at its first
+  // request (an allocation), read again with floatRange().
+  const simulation::flimb::ExponentRange& gradualRange(mpfr_exp_t normalMin);
 
   // Every temporary and stack slot available again, in the same order; the exponent range
   // read again.
@@ -240,6 +245,12 @@ private:
     return createVarFloatEntry(wF);
   }
   VarFloatEntry& createVarFloatEntry(int wF);
+  void readRanges();
+
+  struct GradualRange {
+    mpfr_exp_t normalMin;
+    simulation::flimb::ExponentRange range;
+  };
 
   // Destroyed in reverse: the MPFR entries, the stacks, then the pools.
   SinglePool mSinglePool;
@@ -251,6 +262,7 @@ private:
   std::vector<std::unique_ptr<VarFloatEntry>> mVarFloat;
   VarFloatEntry* mRecent = nullptr;
   simulation::flimb::ExponentRange mFloatRange;
+  std::vector<std::unique_ptr<GradualRange>> mGradualRanges; // held by address in references
 };
 
 } // namespace util

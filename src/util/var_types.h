@@ -66,6 +66,14 @@ public:
   int getWF() const { return mWF; }
   bool isSynthesizable() const { return mSynthesizable; }
 
+  // Off by default: results keep wF + 1 bits however small they are, and only packing (with
+  // flushing off) puts them on the subnormal step. On, as an IEEE unit with subnormals does,
+  // every var-float result of this format below its normal range is the exact result rounded
+  // once, to nearest, onto the subnormal step 2^(2 - 2^(wE-1) - wF), or to zero; packing it is
+  // then exact. For wE of 2 to 62.
+  void setGradualUnderflow(bool on) { mGradualUnderflow = on; }
+  bool hasGradualUnderflow() const { return mGradualUnderflow; }
+
   // Orders by fraction width, then exponent width; name and synthesizability take no part.
   bool operator<(const VarFloatType& other) const {
     return mWF < other.mWF || (mWF == other.mWF && mWE < other.mWE);
@@ -75,6 +83,7 @@ private:
   int mWE;
   int mWF;
   bool mSynthesizable;
+  bool mGradualUnderflow = false;
 };
 
 // IEEE single (8 / 23), stored natively as float.

@@ -17,6 +17,7 @@ from gmpy2 import mpfr
 gmpy2.set_context(gmpy2.context(precision=4000, emax=1 << 40, emin=-(1 << 40)))  # exact
 NAN, INF, ZERO = mpfr("nan"), mpfr("inf"), mpfr(0)
 EMAX, EMIN = (1 << 30) - 1, 1 - (1 << 30)  # MPFR's default exponent range
+COUNT_510 = int(__import__("os").environ.get("LOOM_GRADUAL_PAIRS", "30000"))  # (5,10) pairs
 
 def text(x):
     if not isinstance(x, type(NAN)):
@@ -316,6 +317,59 @@ def producers(rng, out, f):
             with gmpy2.local_context(context):
                 out(op, f.w_e, f.w_f, *operands, "=", produce(*operands))
 
+def round_once(q, f):
+    """The exact q (a Fraction) rounded once to f with subnormals, to nearest, ties to even, as
+    an IEEE unit does; a zero takes q's sign. The exponent is unbounded above, as the references
+    leave it."""
+    a = abs(q)
+    if a == 0:
+        return ZERO
+    e = a.numerator.bit_length() - a.denominator.bit_length()  # 2^(e-1) <= a < 2^(e+1)
+    e -= 1 if a < Fraction(2) ** e else 0
+    step = Fraction(2) ** (max(e, 1 - f.bias) - f.w_f)
+    n, rest = divmod(a / step, 1)
+    n += 1 if rest > Fraction(1, 2) or rest == Fraction(1, 2) and n % 2 else 0
+    r = mpfr(n * step) if n else ZERO
+    return -r if q < 0 else r
+
+def exact_sqrt(a):
+    """A stand-in for sqrt(a) that rounds as it does onto any step of at least 2^-199."""
+    s = math.isqrt(math.floor(a * 4**200))
+    return Fraction(2 * s + (s * s != a * 4**200), 2**201)
+
+GRADUAL = {"add": operator.add, "sub": operator.sub, "mult": operator.mul, "div": operator.truediv}
+
+def gradual(out, f, pairs, ops=GRADUAL, singles=()):
+    """Results of a format with gradual underflow against the exact result rounded once, for
+    finite operands; an exact zero sum is +0 unless both terms are -0, as MPFR and IEEE have it."""
+    exact = lambda x: Fraction(*x.as_integer_ratio())  # noqa: E731
+    for a, b in pairs:
+        for op in ops:
+            q = None if op == "div" and b == 0 else GRADUAL[op](exact(a), exact(b))
+            if q is None or q == 0:
+                with gmpy2.local_context(gmpy2.context(precision=f.p)):
+                    r = GRADUAL[op](a, b)
+            else:
+                r = round_once(q, f)
+            out(f"gradual-{op}", f.w_e, f.w_f, a, b, "=", r)
+    for a in singles:
+        if a > 0:
+            out("gradual-sqrt", f.w_e, f.w_f, a, "=", round_once(exact_sqrt(exact(a)), f))
+        d = float(a) * 0.75  # a double between the format's values
+        out("gradual-d2v", f.w_e, f.w_f, d.hex(), "=", round_once(Fraction(d), f) if d else a)
+
+def subnormal_pairs(rng, f, op, count):
+    """Pairs of finite values of f whose exact product or quotient lies in or near the subnormal
+    range: from 2^-3 below the smallest subnormal up to 2^3 above the smallest normal."""
+    pairs, low, high = [], Fraction(2) ** (f.tiny - 3), Fraction(2) ** (4 - f.bias)
+    while len(pairs) < count:
+        a, b = (f.decode(rng.getrandbits(f.w_e + f.w_f + 1), 0) for _ in range(2))
+        if gmpy2.is_regular(a) and gmpy2.is_regular(b):
+            q = abs(GRADUAL[op](Fraction(*a.as_integer_ratio()), Fraction(*b.as_integer_ratio())))
+            if low <= q <= high:
+                pairs.append((a, b))
+    return pairs
+
 def float_packing(rng, out):
     half = Fmt(5, 10)  # every pattern, and every value it reads as
     codes = range(1 << 16)
@@ -330,6 +384,21 @@ def float_packing(rng, out):
         packing(out, f, codes, values(rng, f, count * 3 // 5 + 100), combos)
     for w_e, w_f in [(5, 10), (8, 23), (11, 52), (15, 112)]:
         producers(rng, out, Fmt(w_e, w_f))
+    # Every pair of finite (4,3) values with gradual underflow on and, as before, off; for
+    # (5,10) products and quotients in and around the subnormal range.
+    f = Fmt(4, 3)
+    finite = [f.decode(b, 0) for b in range(2 * f.sign) if b >> f.w_f & f.top != f.top]
+    gradual(out, f, [(a, b) for a in finite for b in finite], singles=finite)
+    with gmpy2.local_context(gmpy2.context(precision=f.p, emax=EMAX, emin=EMIN)):
+        for a in finite:
+            out("sqrt", f.w_e, f.w_f, a, "=", gmpy2.sqrt(a))
+            for b in finite:
+                for op in GRADUAL:
+                    out(op, f.w_e, f.w_f, a, b, "=", BINARY[op](a, b))
+    half = Fmt(5, 10)
+    gradual(out, half, [], singles=[half.decode(b, 0) for b in range(half.sign - half.sign // 32)])
+    for op in ("mult", "div"):
+        gradual(out, half, subnormal_pairs(rng, half, op, COUNT_510), ops=[op])
 
 if __name__ == "__main__":
     lines = []

@@ -276,8 +276,13 @@ TEST(Conversions, EveryPairMatchesTheIndependentReference) {
 
 // A format's descriptor and three references of it: operands a and b, result d.
 struct Format {
-  Format(int wE, int wF, util::TempVarAllocator& alloc)
-      : type("f", wE, wF, true), a(&type, alloc), b(&type, alloc), d(&type, alloc) {}
+  Format(int wE, int wF, bool gradual, util::TempVarAllocator& alloc)
+      : type(described(wE, wF, gradual)), a(&type, alloc), b(&type, alloc), d(&type, alloc) {}
+  static VarFloatType described(int wE, int wF, bool gradual) {
+    VarFloatType type("f", wE, wF, true);
+    type.setGradualUnderflow(gradual);
+    return type;
+  }
   VarFloatType type;
   VarFloatRef a, b, d;
 };
@@ -286,11 +291,11 @@ TEST(FloatPackingOracle, EveryPatternValueAndProducerMatchesTheReferences) {
   util::TempVarAllocator alloc;
   WideTypedFormatVector ports(1);
   WideTypedFormat& port = ports[0];
-  std::map<std::pair<int, int>, std::unique_ptr<Format>> formats;
-  auto format = [&](const Operands& x) -> Format& {
-    auto& f = formats[{std::stoi(x[0]), std::stoi(x[1])}];
+  std::map<std::tuple<int, int, bool>, std::unique_ptr<Format>> formats;
+  auto format = [&](const Operands& x, bool gradual = false) -> Format& {
+    auto& f = formats[{std::stoi(x[0]), std::stoi(x[1]), gradual}];
     if (!f)
-      f = std::make_unique<Format>(std::stoi(x[0]), std::stoi(x[1]), alloc);
+      f = std::make_unique<Format>(std::stoi(x[0]), std::stoi(x[1]), gradual, alloc);
     f->d.bindReset();
     return *f;
   };
@@ -335,9 +340,9 @@ TEST(FloatPackingOracle, EveryPatternValueAndProducerMatchesTheReferences) {
         return transfer(f, path, unpack ? &in : nullptr);
       };
   // Producers: d from a, and from b or a number when the operation has a second operand.
-  auto produce = [&](auto apply, bool binary) {
-    return [&, apply, binary](const Operands& x) {
-      Format& f = format(x);
+  auto produce = [&](auto apply, bool binary, bool gradual = false) {
+    return [&, apply, binary, gradual](const Operands& x) {
+      Format& f = format(x, gradual);
       setToken(f.a.getRef().mValue, x[2]);
       if (binary)
         setToken(f.b.getRef().mValue, x[3]);
@@ -370,6 +375,18 @@ TEST(FloatPackingOracle, EveryPatternValueAndProducerMatchesTheReferences) {
         f.d.setScaleDouble(f.a, std::strtod(s.c_str(), nullptr));
       },
       false);
+  // With gradual underflow: the inline and the MPFR paths, and conversions from double.
+  for (const char* name : {"add", "sub", "mult", "div"})
+    operations[std::string("gradual-") + name] =
+        produce([set = binary.at(name)](Format& f, auto&) { (f.d.*set)(f.a, f.b); }, true, true);
+  operations["gradual-sqrt"] = produce([](Format& f, auto&) { f.d.setSqrt(f.a); }, false, true);
+  DoubleRef from(&SysDoubleType::builtIn, alloc);
+  operations["gradual-d2v"] = [&](const Operands& x) {
+    Format& f = format(x, true);
+    from.getRef() = std::strtod(x[2].c_str(), nullptr);
+    f.d.setValue(from);
+    return token(f.d.getRef().mValue);
+  };
   checkOracleCases(FLOAT_PACKING_ORACLE_CASES, 500, operations);
   VarFloatPacker::flushSubnormalsToZero(true);
 }
