@@ -56,6 +56,7 @@ const Target kTargets[] = {
     {"model_fir16", 5.0, "int64 filter"},
     {"model_fir48", 4.0, "__int128 filter"},
     {"model_float", 20.0, "int64 16-bit filter"},
+    {"model_gradual", 1.5, "flush-to-zero model"}, // the same format, subnormals rounded
     {"model_word16", 0, "int64 filter"},
     {"AM", 1.5, "inline code"},
     {"PortRoundTrip/0", 1.5, "native codec"}, // (5,10) and (8,7): the default packer

@@ -158,23 +158,26 @@ inline Step fixedRefModel(const std::vector<double>& h, int width, int accumulat
 }
 
 // --- small floats on VarFloatRef: packed ports, restrictRegular on the results ------------
-inline Step floatModel(int wE, int wF, const std::vector<double>& h) {
+// With `gradual`, the format has gradual underflow: products and sums below the normal range
+// are rounded once onto the subnormal step, and only overflow is clamped.
+inline Step floatModel(int wE, int wF, const std::vector<double>& h, bool gradual = false) {
   struct State {
-    State(int e, int f) : type("float", e, f, false), wE(e) {
+    State(int e, int f, bool g) : type("float", e, f, false), wE(e), flags(g ? 2 : 3) {
+      type.setGradualUnderflow(g);
       mpfr_init2(environment.mValue, f + 1);
     }
     ~State() { mpfr_clear(environment.mValue); }
     State(const State&) = delete;
     State& operator=(const State&) = delete;
     VarFloatType type;
-    int wE;
+    int wE, flags; // of restrictRegular
     util::TempVarAllocator alloc;
     WideTypedFormatVector ports{2};
     std::unique_ptr<VarFloatRef::Array2D> coefficients, delay;
     MPFR environment; // the testbench's own value for writing the input port
     int position = 0;
   };
-  auto state = std::make_shared<State>(wE, wF);
+  auto state = std::make_shared<State>(wE, wF, gradual);
   State& s = *state;
   s.ports[0].setVarType(&s.type);
   s.ports[1].setVarType(&s.type);
@@ -199,9 +202,9 @@ inline Step floatModel(int wE, int wF, const std::vector<double>& h) {
       s.delay->bindElem(tap, 0, (s.position - k) & (kTaps - 1));
       s.coefficients->bindElem(coefficient, 0, k);
       product.setMult(tap, coefficient);
-      product.restrictRegular(s.wE, 3, false);
+      product.restrictRegular(s.wE, s.flags, false);
       acc.setAdd(acc, product);
-      acc.restrictRegular(s.wE, 3, false);
+      acc.restrictRegular(s.wE, s.flags, false);
     }
     out.bindIO(s.ports[1]);
     out.setValue(acc);
@@ -242,11 +245,12 @@ template <typename Acc> Step nativeFixedModel(const std::vector<double>& h, int 
 }
 
 // The float filter on plain MPFR calls: every product and sum rounded to wF + 1 bits, then
-// flushed to zero below the normal range of a wE-bit exponent and made infinite above it. The
-// input arrives through the same port codec as the model's.
-inline Step mpfrFloatModel(int wE, int wF, const std::vector<double>& h) {
+// flushed to zero below the normal range of a wE-bit exponent (with `gradual`, rounded once onto
+// its subnormal step instead, as MPFR documents it) and made infinite above it. The input
+// arrives through the same port codec as the model's.
+inline Step mpfrFloatModel(int wE, int wF, const std::vector<double>& h, bool gradual = false) {
   struct State {
-    explicit State(int e, int f) : type("float", e, f, false), wE(e) {
+    State(int e, int f, bool g) : type("float", e, f, false), wE(e), wF(f), gradual(g) {
       for (mpfr_ptr v : {in, product, acc})
         mpfr_init2(v, f + 1);
       for (int k = 0; k < kTaps; ++k) {
@@ -266,21 +270,28 @@ inline Step mpfrFloatModel(int wE, int wF, const std::vector<double>& h) {
     }
     State(const State&) = delete;
     State& operator=(const State&) = delete;
-    void restrict(
-        mpfr_ptr v) const { // the normal exponents of the format: 2 - 2^(wE-1) .. 2^(wE-1) - 1
-      const long half = 1l << (wE - 1), e = mpfr_regular_p(v) ? mpfr_get_exp(v) - 1 : 0;
-      if (e < 2 - half)
+    // The normal exponents of the format: 2 - 2^(wE-1) .. 2^(wE-1) - 1.
+    void restrict(mpfr_ptr v, int ternary) const {
+      const long half = 1l << (wE - 1), emin = mpfr_get_emin();
+      if (gradual) {
+        mpfr_set_emin(3 - half - wF); // the exponent of the smallest subnormal
+        mpfr_subnormalize(v, mpfr_check_range(v, ternary, MPFR_RNDN), MPFR_RNDN);
+        mpfr_set_emin(emin);
+      }
+      const long e = mpfr_regular_p(v) ? mpfr_get_exp(v) - 1 : 0;
+      if (e < 2 - half && !gradual)
         mpfr_set_zero(v, mpfr_signbit(v) ? -1 : 1);
       else if (e > half - 1)
         mpfr_set_inf(v, mpfr_signbit(v) ? -1 : 1);
     }
     VarFloatType type;
-    int wE;
+    int wE, wF;
+    bool gradual;
     WideTypedFormatVector port{1};
     mpfr_t in, product, acc, coefficient[kTaps], delay[kTaps];
     int position = 0;
   };
-  auto state = std::make_shared<State>(wE, wF);
+  auto state = std::make_shared<State>(wE, wF, gradual);
   for (int k = 0; k < kTaps; ++k)
     mpfr_set_d(state->coefficient[k], h[k], MPFR_RNDN);
   return [state](double x) {
@@ -292,10 +303,9 @@ inline Step mpfrFloatModel(int wE, int wF, const std::vector<double>& h) {
     mpfr_set(s.delay[s.position], s.in, MPFR_RNDN);
     mpfr_set_zero(s.acc, 1);
     for (int k = 0; k < kTaps; ++k) {
-      mpfr_mul(s.product, s.delay[(s.position - k) & (kTaps - 1)], s.coefficient[k], MPFR_RNDN);
-      s.restrict(s.product);
-      mpfr_add(s.acc, s.acc, s.product, MPFR_RNDN);
-      s.restrict(s.acc);
+      s.restrict(s.product, mpfr_mul(s.product, s.delay[(s.position - k) & (kTaps - 1)],
+                                     s.coefficient[k], MPFR_RNDN));
+      s.restrict(s.acc, mpfr_add(s.acc, s.acc, s.product, MPFR_RNDN));
     }
     return mpfr_get_d(s.acc, MPFR_RNDN);
   };

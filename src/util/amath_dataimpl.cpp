@@ -538,18 +538,19 @@ void VarFloatRef::setMod(const VarFloatRef& a, const VarFloatRef& b) {
   finish(mpfr_sub(x(), a.x(), s.b, MPFR_RNDN));
 }
 
-// MPFR's own emulation of IEEE subnormals: with the exponent range starting at the smallest
-// subnormal, the range check rounds what lies below it to zero or to it, and mpfr_subnormalize
-// rounds the rest onto the subnormal step; both use the ternary value of the rounding before.
+// The value is scaled so that the subnormal step is 1 and rounded to an integer, ties to even;
+// at a tie the ternary value says on which side the exact result lay. Every step but the
+// rounding is exact, and none allocates.
 void VarFloatRef::subnormalize(int ternary) {
   const mpfr_ptr v = x();
   if (!mpfr_regular_p(v) || mpfr_get_exp(v) >= subnormalMin + mpfr_get_prec(v) - 1)
-    return; // zero, infinity, NaN or normal: nothing to do
-  const mpfr_exp_t emin = mpfr_get_emin();
-  if (mpfr_set_emin(std::max(subnormalMin, mpfr_get_emin_min())) != 0)
-    return;
-  mpfr_subnormalize(v, mpfr_check_range(v, ternary, MPFR_RNDN), MPFR_RNDN);
-  mpfr_set_emin(emin);
+    return;                                        // zero, infinity, NaN or normal: nothing to do
+  mpfr_mul_2si(v, v, 2 - subnormalMin, MPFR_RNDN); // twice the value in steps
+  const bool halfSteps = mpfr_integer_p(v) != 0;
+  mpfr_div_2ui(v, v, 1, MPFR_RNDN);
+  const bool tie = halfSteps && mpfr_integer_p(v) == 0;
+  mpfr_rint(v, v, tie && ternary != 0 ? (ternary > 0 ? MPFR_RNDD : MPFR_RNDU) : MPFR_RNDN);
+  mpfr_mul_2si(v, v, subnormalMin - 1, MPFR_RNDN);
 }
 
 int VarFloatRef::setFracExp(const VarFloatRef& a) {

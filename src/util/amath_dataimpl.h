@@ -616,7 +616,7 @@ public:
       packer = &VarFloatPackerDefault::instance;
     stackHandler = alloc.getVarFloatStackHandler(wF);
     limits = &alloc.floatRange();
-    if (format.hasGradualUnderflow() && wE >= 2 && wE <= 62) {
+    if (format.hasGradualUnderflow() && wE >= 2 && wE <= 30) {
       const mpfr_exp_t normalMin = 2 - (mpfr_exp_t(1) << (wE - 1)) + 1; // of 2^(1 - bias)
       limits = &alloc.gradualRange(normalMin);
       subnormalMin = normalMin - wF;
