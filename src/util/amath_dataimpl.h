@@ -664,12 +664,12 @@ public:
     finish(mpfr_set_d(x(), *a.value, MPFR_RNDN));
     return 0;
   }
-  // Test-bench conversions. setDouble and toDouble work on the value only, as setValue does:
-  // the double rounded once to the value's precision, to nearest, and the value rounded to the
-  // nearest double. writeDouble also packs the value into the bound port (write) and readDouble
-  // first unpacks the port into the value (read), so one call drives an input port or reads an
-  // output port back; both need a bound port.
-  void setDouble(double d) { mpfr_set_d(x(), d, MPFR_RNDN); }
+  // Test-bench conversions. setDouble and toDouble work on the value only: the double rounded
+  // as setValue(DoubleRef) rounds it (once, to nearest, onto the subnormal step of a format
+  // with gradual underflow), and the value rounded to the nearest double. writeDouble also packs
+  // the value into the bound port (write) and readDouble first unpacks the port into the value
+  // (read), so one call drives an input port or reads an output port back; both need a bound port.
+  void setDouble(double d) { finish(mpfr_set_d(x(), d, MPFR_RNDN)); }
   double toDouble() const { return mpfr_get_d(x(), MPFR_RNDN); }
   void writeDouble(double d) {
     setDouble(d);
