@@ -109,6 +109,7 @@ TEST_F(Refs, RestrictionsEndTheProcessWithTheirReport) {
       {[&] { d.setSqrt(a); }, "Square root of a negative fixed-point value."},
       {[&] { d.setValue(v); }, "Float value too large for a fixed-point integer."},
       {[&] { d.setScaleDouble(a, -INFINITY); }, "Scale factor must be a finite number."},
+      {[&] { d.setDouble(1, (1 << 24) + 1); }, "Too many fraction bits for a fixed-point value."},
       {[&] { a.toString(63); }, "Base outside the range GMP can print."},
       {[&] { a.saturate(0); }, noFormat},
       {[&] {
@@ -233,6 +234,55 @@ TEST_F(Refs, SaturateAndSetErrorWriteTheLimitIntoBoundPortsOnly) {
     EXPECT_EQ(BIGNUM_GetLong(ports[1]), limit) << code << " " << direction;
   }
   EXPECT_EQ(ref.saturate(8), 0); // an untyped reference never reports
+}
+
+// x * 2^bits to the nearest integer, halves away from zero; back to the nearest double.
+TEST_F(Refs, FixedDoublesScaleByTheirFractionBits) {
+  const struct {
+    double x, integer;
+    int bits;
+  } rows[] = {{3.14159, 804, 8}, {-2.5, -3, 0}, {0x1p-9, 1, 8},
+              {0x1p-10, 0, 8},   {6, 2, -2},    {0x1.8p+60, 0x1.8p+100, 40}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(show(row.x) + " with " + std::to_string(row.bits));
+    EXPECT_EQ(d.setDouble(row.x, row.bits), 0);
+    EXPECT_EQ(d.toDouble(0), row.integer);
+  }
+  EXPECT_EQ(d.setDouble(-INFINITY, 8), -1);
+  EXPECT_EQ(d.setDouble(NAN, 8), 1);
+  EXPECT_EQ(d.toDouble(0), 0x1.8p+100);          // left alone
+  mpz_set_str(d.getRef(), "40000000000003", 16); // 2^54 + 3
+  EXPECT_EQ(d.toDouble(0), 0x1p54 + 4);          // to nearest, where GMP's conversion truncates
+  EXPECT_EQ(d.toDouble(2), 0x1p52 + 1);
+}
+
+// A (5,10) value keeps 11 bits, ties to even. Only writeDouble and readDouble touch the port.
+// Texts: decimal, "%a" form, the stored bits.
+TEST_F(Refs, VarFloatDoublesReachThePortInOneCallAndDebugTextsShowEveryForm) {
+  VarFloatType half("half", 5, 10, false), wide("wide", 15, 63, false);
+  ports[0].setVarType(&half);
+  VarFloatRef h(&half, alloc), x(&wide, alloc);
+  h.bindIO(ports[0]);
+  h.setDouble(1 + 0x1p-11);
+  EXPECT_EQ(h.toDouble(), 1.0);
+  EXPECT_EQ(BIGNUM_GetLong(ports[0]), 0);
+  x.setDouble(0.1);
+  EXPECT_EQ(x.debugText(), "0.100000000000000005551 (0x1.999999999999ap-4)");
+  x.setNaN();
+  EXPECT_EQ(x.debugText(), "nan (nan)");
+  mpfr_set_str(x.getRef().mValue, "1.0000000000000004", 16, MPFR_RNDN); // 1 + 2^-62
+  EXPECT_EQ(x.debugText(), "1.00000000000000000022 (0x1.0000000000000004p+0)");
+  h.writeDouble(65504);
+  EXPECT_EQ(h.debugText(), "65504 (0x1.ffcp+15) port 0x7bff");
+  h.writeDouble(0x1p-14);
+  EXPECT_EQ(h.debugText(), "6.1035e-05 (0x1p-14) port 0x0400");
+  h.setDouble(-1);
+  EXPECT_EQ(h.readDouble(), 0x1p-14);
+  d.setValue(-804);
+  EXPECT_EQ(d.debugText(20), "-0.000766754150390625 (-0x1.92p-11) raw -0x324");
+  EXPECT_EQ(d.debugText(-4), "-12864 (-0x1.92p+13) raw -0x324");
+  d.bindIO(ports[1]);
+  EXPECT_EQ(d.debugText(0), "0 (0x0p+0) port 0x0");
 }
 
 // A model step builds its references afresh, takes temporaries of every kind, grows integers

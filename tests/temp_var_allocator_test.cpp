@@ -48,3 +48,18 @@ TEST(VarFloatPool, CopiesOwnTheirOwnValues) {
   for (util::VarFloatPool* pool : {&copy, &assigned})
     EXPECT_TRUE(pool->size() == 1u && mpfr_get_prec(pool->create()->mValue) == 11);
 }
+
+TEST(TempVarAllocator, StatsCountFirstTimeSlotsSoARepeatedStepGrowsNothing) {
+  util::TempVarAllocator alloc;
+  const std::size_t growth[] = {7, 0, 1}; // 2 doubles, a width, its temporary, 2 slots, a range
+  for (int step = 0; step < 3; ++step) {
+    for (int i = 0; i < 2 + step / 2; ++i)
+      alloc.getTempDouble();
+    alloc.getVarFloatStackHandler(10)->push(*alloc.getTempVarFloat(10));
+    alloc.getStackFixed()->pushSlot(), alloc.gradualRange(-14);
+    EXPECT_EQ(alloc.stats().tempsInUse, 3u + step / 2) << step;
+    EXPECT_EQ(alloc.stats().growthSinceReset, growth[step]) << step;
+    alloc.resetAvailability();
+  }
+  EXPECT_EQ(alloc.stats().growth, 8u);
+}

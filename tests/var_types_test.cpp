@@ -1,5 +1,8 @@
 #include "util/var_types.h"
 #include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
 #include <sstream>
 
 using namespace simulation;
@@ -27,4 +30,26 @@ TEST(VarFloatTypeOrder, FractionWidthDecidesFirstThenExponent) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
       EXPECT_EQ(types[i] < types[j], (i + 1) / 2 < (j + 1) / 2) << i << " < " << j;
+}
+
+// Exponents for every width; doubles where they reach (0 below, infinity above the double range).
+TEST(VarFloatTypeDescribe, GivesTheLimitsOfEveryWidth) {
+  using F = FloatFormatInfo;
+  const struct {
+    int wE, wF;
+    F info;
+  } rows[] = {{5, 10, {16, 11, 15, -24, -14, 0x1p-24, 0x1p-14, 65504}},
+              {11, 52, {64, 53, 1023, -1074, -1022, 0x1p-1074, DBL_MIN, DBL_MAX}},
+              {62, 0, {63, 1, (1l << 61) - 1, 2 - (1l << 61), 2 - (1l << 61), 0, 0, INFINITY}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.wE) + "," + std::to_string(row.wF));
+    const F info = VarFloatType("f", row.wE, row.wF, false).describe();
+    for (long F::*field :
+         {&F::totalBits, &F::precision, &F::bias, &F::minSubnormalExponent, &F::minNormalExponent})
+      EXPECT_EQ(info.*field, row.info.*field);
+    for (double F::*field : {&F::minSubnormal, &F::minNormal, &F::maxFinite})
+      EXPECT_EQ(info.*field, row.info.*field);
+  }
+  EXPECT_EXIT(VarFloatType("f", 1, 3, false).describe(), testing::ExitedWithCode(100),
+              "Float format outside the described range\\.");
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace simulation {
@@ -100,6 +101,26 @@ void FixedRef::setNot(FixedRef& a, int n) {
     mpz_combit(*value, static_cast<mp_bitcnt_t>(bit));
 }
 
+namespace {
+// z * 2^k; for negative k rounded to the nearest integer, halves away from zero: the truncated
+// quotient of |z| plus bit -k-1 of |z|.
+void shiftRounded(mpz_ptr z, long k) {
+  if (k >= 0) {
+    mpz_mul_2exp(z, z, static_cast<mp_bitcnt_t>(k));
+    return;
+  }
+  const mp_bitcnt_t n = static_cast<mp_bitcnt_t>(-k);
+  const bool negative = mpz_sgn(z) < 0;
+  mpz_abs(z, z);
+  const bool roundUp = mpz_tstbit(z, n - 1) != 0;
+  mpz_tdiv_q_2exp(z, z, n);
+  if (roundUp)
+    mpz_add_ui(z, z, 1);
+  if (negative)
+    mpz_neg(z, z);
+}
+} // namespace
+
 // s is m * 2^e with m an integer of at most 53 bits, so a * m is exact in the destination and
 // a single rounding shift finishes the job: no float temporaries, exact at any width.
 void FixedRef::setScaleDouble(FixedRef& a, double s) {
@@ -109,20 +130,7 @@ void FixedRef::setScaleDouble(FixedRef& a, double s) {
   const long m = static_cast<long>(std::ldexp(std::frexp(s, &e), 53));
   e -= 53;
   mpz_mul_si(*value, *a.value, m);
-  if (e >= 0) {
-    mpz_mul_2exp(*value, *value, static_cast<mp_bitcnt_t>(e));
-    return;
-  }
-  // |x| / 2^k rounded half away from zero is the truncated quotient plus bit k-1 of |x|.
-  const mp_bitcnt_t k = static_cast<mp_bitcnt_t>(-e);
-  const bool negative = mpz_sgn(*value) < 0;
-  mpz_abs(*value, *value);
-  const bool roundUp = mpz_tstbit(*value, k - 1) != 0;
-  mpz_tdiv_q_2exp(*value, *value, k);
-  if (roundUp)
-    mpz_add_ui(*value, *value, 1);
-  if (negative)
-    mpz_neg(*value, *value);
+  shiftRounded(*value, e);
 }
 
 int FixedRef::saturateAny(int widthCode) {
@@ -194,6 +202,128 @@ mpz_ptr scratchInteger() {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Test-bench conversions and debugging texts
+
+namespace {
+
+void checkFractionBits(int fractionBits) {
+  LOOM_ASSERT_MSG(fractionBits <= (1 << 24) && fractionBits >= -(1 << 24),
+                  "Too many fraction bits for a fixed-point value.");
+}
+
+// f = z * 2^e, exactly while the exponent stays inside MPFR's range.
+void setExact(mpfr_ptr f, mpz_srcptr z, long e) {
+  const mpfr_prec_t bits = static_cast<mpfr_prec_t>(mpz_sizeinbase(z, 2));
+  mpfr_set_prec(f, bits > MPFR_PREC_MIN ? bits : MPFR_PREC_MIN);
+  mpfr_set_z_2exp(f, z, e, MPFR_RNDN);
+}
+
+// "0x" and the digits of |z| in lower-case hexadecimal, at least `width` of them, "-" first if
+// z is negative.
+std::string hexInteger(mpz_srcptr z, std::size_t width) {
+  std::string digits(mpz_sizeinbase(z, 16) + 2, '\0');
+  mpz_get_str(&digits[0], 16, z);
+  digits.resize(std::strlen(digits.c_str()));
+  const bool negative = digits[0] == '-';
+  if (negative)
+    digits.erase(0, 1);
+  if (digits.size() < width)
+    digits.insert(0, width - digits.size(), '0');
+  return (negative ? "-0x" : "0x") + digits;
+}
+
+// z * 2^e as C's "%a" writes a double, at any width: "0x1.<hex digits>p<exponent>" with no
+// trailing zero digit, "0x0p+0" for zero.
+std::string hexFloat(mpz_srcptr z, long e) {
+  if (mpz_sgn(z) == 0)
+    return "0x0p+0";
+  mpz_t f;
+  mpz_init(f);
+  mpz_abs(f, z);
+  const mp_bitcnt_t zeros = mpz_scan1(f, 0);
+  mpz_fdiv_q_2exp(f, f, zeros);
+  const std::size_t fractionBits = mpz_sizeinbase(f, 2) - 1; // below the leading one
+  const std::size_t digits = (fractionBits + 3) / 4;
+  const long exponent = e + static_cast<long>(zeros + fractionBits);
+  mpz_mul_2exp(f, f, digits * 4 - fractionBits);
+  mpz_clrbit(f, digits * 4);
+  std::string text = mpz_sgn(z) < 0 ? "-0x1" : "0x1";
+  if (digits > 0)
+    text += "." + hexInteger(f, digits).substr(2);
+  mpz_clear(f);
+  return text + (exponent >= 0 ? "p+" : "p") + std::to_string(exponent);
+}
+
+std::string hexFloat(mpfr_srcptr x) {
+  if (mpfr_nan_p(x))
+    return "nan";
+  const char* sign = mpfr_signbit(x) ? "-" : "";
+  if (mpfr_inf_p(x))
+    return sign + std::string("inf");
+  if (mpfr_zero_p(x))
+    return sign + std::string("0x0p+0");
+  mpz_t m;
+  mpz_init(m);
+  const mpfr_exp_t e = mpfr_get_z_2exp(m, x);
+  std::string text = hexFloat(m, e);
+  mpz_clear(m);
+  return text;
+}
+
+// MPFR's "%.<digits>Rg" of x.
+std::string decimalFloat(mpfr_srcptr x, long digits) {
+  char* text = nullptr;
+  const int length = mpfr_asprintf(&text, "%.*Rg", static_cast<int>(digits), x);
+  LOOM_ASSERT_MSG(length >= 0, "Cannot format a float value.");
+  std::string result(text, static_cast<std::size_t>(length));
+  mpfr_free_str(text);
+  return result;
+}
+
+} // namespace
+
+int FixedRef::setDouble(double x, int fractionBits) {
+  checkFractionBits(fractionBits);
+  if (!std::isfinite(x))
+    return x < 0 ? -1 : 1;
+  int e = 0; // x = m * 2^(e - 53), m an integer of at most 53 bits
+  const long m = static_cast<long>(std::ldexp(std::frexp(x, &e), 53));
+  mpz_set_si(*value, m);
+  shiftRounded(*value, static_cast<long>(e) - 53 + fractionBits);
+  return 0;
+}
+
+double FixedRef::toDouble(int fractionBits) const {
+  ScratchFloats& s = scratchFloats();
+  setExact(s.a, *value, -static_cast<long>(fractionBits));
+  return mpfr_get_d(s.a, MPFR_RNDN);
+}
+
+std::string FixedRef::debugText(int fractionBits) const {
+  checkFractionBits(fractionBits);
+  ScratchFloats& s = scratchFloats();
+  setExact(s.a, *value, -static_cast<long>(fractionBits));
+  // A value of n bits scaled by 2^-f has at most n + |f| significant decimal digits.
+  const long digits =
+      static_cast<long>(mpz_sizeinbase(*value, 2)) + std::labs(static_cast<long>(fractionBits)) + 1;
+  return decimalFloat(s.a, digits) + " (" + hexFloat(*value, -static_cast<long>(fractionBits)) +
+         (io != nullptr ? ") port " : ") raw ") + hexInteger(*value, 0);
+}
+
+std::string VarFloatRef::debugText() const {
+  const long digits = static_cast<long>(mpfr_get_str_ndigits(10, mpfr_get_prec(x())));
+  std::string text = decimalFloat(x(), digits) + " (" + hexFloat(x()) + ")";
+  if (io == nullptr)
+    return text;
+  const VarType* type = io->mVarType;
+  const std::size_t width =
+      type != nullptr && type->getImpl() != TR_MPZ
+          ? static_cast<std::size_t>(static_cast<const VarFloatType*>(type)->getW() + 3) / 4
+          : 0;
+  return text + " port " + hexInteger(io->mData, width);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Single and double references

@@ -261,6 +261,22 @@ public:
   // Digits in the given base (2..62, or -36..-2 for upper-case letters), "-" first if negative.
   std::string toString(int base) const;
 
+  // Test-bench conversions for a value with `fractionBits` bits below the binary point (the
+  // generated code's own; negative counts scale up). The setter makes the value x * 2^bits
+  // rounded to the nearest integer, halves away from zero; a bound reference works on its port
+  // in place, so this drives the port. Like setValue(DoubleRef), infinities and NaN leave the
+  // value alone and return -1 (negative) or 1; otherwise 0. More than 2^24 fraction bits is an
+  // internal restriction: no hardware value is that wide.
+  int setDouble(double x, int fractionBits);
+  // The value * 2^-bits rounded once to the nearest double, ties to even (infinity or a zero of
+  // the value's sign beyond the double range).
+  double toDouble(int fractionBits) const;
+  // For debugging: the exact value * 2^-bits in decimal (MPFR's "%Rg" with every digit it
+  // needs), in parentheses the same in C's "%a" form, then "raw" (or "port", when bound to one)
+  // and the integer in hexadecimal, "-" first if negative: 804 with 8 bits is
+  // "3.140625 (0x1.92p+1) raw 0x324".
+  std::string debugText(int fractionBits) const;
+
   mpz_t* value; // the storage every operation reads and writes
   mpz_t* own;   // this reference's temporary
   util::TempVarAllocator* allocator;
@@ -648,6 +664,27 @@ public:
     finish(mpfr_set_d(x(), *a.value, MPFR_RNDN));
     return 0;
   }
+  // Test-bench conversions. setDouble and toDouble work on the value only: the double rounded
+  // as setValue(DoubleRef) rounds it (once, to nearest, onto the subnormal step of a format
+  // with gradual underflow), and the value rounded to the nearest double. writeDouble also packs
+  // the value into the bound port (write) and readDouble first unpacks the port into the value
+  // (read), so one call drives an input port or reads an output port back; both need a bound port.
+  void setDouble(double d) { finish(mpfr_set_d(x(), d, MPFR_RNDN)); }
+  double toDouble() const { return mpfr_get_d(x(), MPFR_RNDN); }
+  void writeDouble(double d) {
+    setDouble(d);
+    write();
+  }
+  double readDouble() {
+    read();
+    return toDouble();
+  }
+  // For debugging: the value in decimal with as many digits as reading it back at its
+  // precision needs (MPFR's "%Rg"), in parentheses the same in C's "%a" form ("nan", "inf",
+  // "-0x0p+0" alike), and for a bound reference "port 0x" and the port's bit pattern, one hex
+  // digit per four bits of its format: 3.140625 in a (5,10) port is
+  // "3.1406 (0x1.92p+1) port 0x4248".
+  std::string debugText() const;
   int setValue(const SingleRef& a) {
     finish(mpfr_set_d(x(), static_cast<double>(*a.value), MPFR_RNDN));
     return 0;

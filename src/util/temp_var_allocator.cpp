@@ -65,7 +65,21 @@ TempVarAllocator::VarFloatEntry& TempVarAllocator::createVarFloatEntry(int wF) {
   return *(mRecent = mVarFloat.back().get());
 }
 
+TempVarStats TempVarAllocator::stats() const {
+  TempVarStats stats{
+      mFixedStack.tempsInUse() + mSingleStack.tempsInUse() + mDoubleStack.tempsInUse(), 0,
+      mFixedStack.slotCount() + mSingleStack.slotCount() + mDoubleStack.slotCount() +
+          mVarFloat.size() + mGradualRanges.size()};
+  for (const std::unique_ptr<VarFloatEntry>& entry : mVarFloat) {
+    stats.tempsInUse += entry->stack.tempsInUse();
+    stats.growth += entry->stack.slotCount();
+  }
+  stats.growthSinceReset = stats.growth - mGrowthAtReset;
+  return stats;
+}
+
 void TempVarAllocator::resetAvailability() {
+  mGrowthAtReset = stats().growth;
   mFixedStack.resetAvailability();
   mSingleStack.resetAvailability();
   mDoubleStack.resetAvailability();

@@ -148,6 +148,9 @@ public:
   }
 
   std::size_t depth() const { return mDepth; }
+  // Temporaries handed out since the last reset; slots (temporaries and stack) ever taken.
+  std::size_t tempsInUse() const { return mTempsUsed; }
+  std::size_t slotCount() const { return mTemps.size() + mStack.size(); }
 
   void resetAvailability() {
     mTempsUsed = 0;
@@ -189,6 +192,18 @@ private:
   VarFloatStack* mStack;
 };
 
+// What an allocator has handed out. Growth counts the slots (temporaries and value-stack
+// entries of every kind) and the var-float widths taken for the first time, and the
+// gradual-underflow ranges made: every heap allocation the allocator makes (pool blocks,
+// var-float values, its lists and vectors) happens in one of those events, so a growth of 0
+// means the allocator allocated nothing. GMP and MPFR growing a value's own digits (an integer
+// needing more limbs than it ever had) is not the allocator's and is not counted.
+struct TempVarStats {
+  std::size_t tempsInUse;       // temporaries handed out since construction or resetAvailability
+  std::size_t growthSinceReset; // growth since then: 0 in a step after warm-up
+  std::size_t growth;           // growth since construction
+};
+
 class LOOM_UTIL_API TempVarAllocator {
 public:
   TempVarAllocator();
@@ -219,8 +234,11 @@ public:
   // request (an allocation), read again with floatRange().
   const simulation::flimb::ExponentRange& gradualRange(mpfr_exp_t normalMin);
 
+  // Computed on demand from the stacks: handing out a temporary costs nothing more.
+  TempVarStats stats() const;
+
   // Every temporary and stack slot available again, in the same order; the exponent range
-  // read again.
+  // read again; the growth since reset back to 0.
   void resetAvailability();
   // Empty value stacks; temporaries stay in use.
   void resetLocalStacks();
@@ -263,6 +281,7 @@ private:
   VarFloatEntry* mRecent = nullptr;
   simulation::flimb::ExponentRange mFloatRange;
   std::vector<std::unique_ptr<GradualRange>> mGradualRanges; // held by address in references
+  std::size_t mGrowthAtReset = 0;
 };
 
 } // namespace util

@@ -52,6 +52,22 @@ public:
   static WideFixedType legacy; // "SPTfixed"
 };
 
+// What a float format holds, IEEE style: fraction field f, biased exponent field E (all ones
+// is infinity and NaN), value 1.f * 2^(E - bias), or 0.f * 2^(1 - bias) when E is 0. The
+// exponents describe every format; the doubles are the nearest double to each value (0 or
+// infinity outside the double range), so they are exact for formats up to (11,52).
+struct FloatFormatInfo {
+  long totalBits;            // 1 + wE + wF
+  long precision;            // wF + 1: significand bits, the hidden one included
+  long bias;                 // 2^(wE - 1) - 1
+  long minSubnormalExponent; // the smallest subnormal is 2^(1 - bias - wF)
+  long minNormalExponent;    // the smallest normal is 2^(1 - bias)
+  // The largest finite value is (2 - 2^-wF) * 2^bias.
+  double minSubnormal;
+  double minNormal;
+  double maxFinite;
+};
+
 // A float format of one sign bit, wE exponent bits and wF fraction bits (hidden one not
 // counted). Copies, moves included, copy every field; the source keeps its name.
 class LOOM_UTIL_API VarFloatType : public VarType {
@@ -65,6 +81,8 @@ public:
   int getWE() const { return mWE; }
   int getWF() const { return mWF; }
   bool isSynthesizable() const { return mSynthesizable; }
+  // The format's limits; an exponent width outside 2..62 is an internal restriction.
+  FloatFormatInfo describe() const;
 
   // Off by default: results keep wF + 1 bits however small they are, and only packing (with
   // flushing off) puts them on the subnormal step. On, as an IEEE unit with subnormals does,
