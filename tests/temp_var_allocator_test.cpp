@@ -56,7 +56,8 @@ TEST(TempVarAllocator, StatsCountFirstTimeSlotsSoARepeatedStepGrowsNothing) {
     for (int i = 0; i < 2 + step / 2; ++i)
       alloc.getTempDouble();
     alloc.getVarFloatStackHandler(10)->push(*alloc.getTempVarFloat(10));
-    alloc.getStackFixed()->pushSlot(), alloc.gradualRange(-14);
+    alloc.getStackFixed()->pushSlot();
+    alloc.gradualRange(-14);
     EXPECT_EQ(alloc.stats().tempsInUse, 3u + step / 2) << step;
     EXPECT_EQ(alloc.stats().growthSinceReset, growth[step]) << step;
     alloc.resetAvailability();

@@ -321,9 +321,7 @@ def round_once(q, f):
     """The exact q (a Fraction) rounded once to f with subnormals, to nearest, ties to even, as
     an IEEE unit does; a zero takes q's sign. The exponent is unbounded above, as the references
     leave it."""
-    a = abs(q)
-    if a == 0:
-        return ZERO
+    a = abs(q)  # not 0
     e = a.numerator.bit_length() - a.denominator.bit_length()  # 2^(e-1) <= a < 2^(e+1)
     e -= 1 if a < Fraction(2) ** e else 0
     step = Fraction(2) ** (max(e, 1 - f.bias) - f.w_f)
@@ -337,20 +335,19 @@ def exact_sqrt(a):
     s = math.isqrt(math.floor(a * 4**200))
     return Fraction(2 * s + (s * s != a * 4**200), 2**201)
 
+def exact(x):
+    return Fraction(*x.as_integer_ratio())
+
 GRADUAL = {"add": operator.add, "sub": operator.sub, "mult": operator.mul, "div": operator.truediv}
 
 def gradual(out, f, pairs, ops=GRADUAL, singles=()):
     """Results of a format with gradual underflow against the exact result rounded once, for
     finite operands; an exact zero sum is +0 unless both terms are -0, as MPFR and IEEE have it."""
-    exact = lambda x: Fraction(*x.as_integer_ratio())  # noqa: E731
     for a, b in pairs:
         for op in ops:
             q = None if op == "div" and b == 0 else GRADUAL[op](exact(a), exact(b))
-            if q is None or q == 0:
-                with gmpy2.local_context(gmpy2.context(precision=f.p)):
-                    r = GRADUAL[op](a, b)
-            else:
-                r = round_once(q, f)
+            with gmpy2.local_context(gmpy2.context(precision=f.p)):
+                r = round_once(q, f) if q else GRADUAL[op](a, b)
             out(f"gradual-{op}", f.w_e, f.w_f, a, b, "=", r)
     for a in singles:
         if a > 0:
@@ -365,8 +362,7 @@ def subnormal_pairs(rng, f, op, count):
     while len(pairs) < count:
         a, b = (f.decode(rng.getrandbits(f.w_e + f.w_f + 1), 0) for _ in range(2))
         if gmpy2.is_regular(a) and gmpy2.is_regular(b):
-            q = abs(GRADUAL[op](Fraction(*a.as_integer_ratio()), Fraction(*b.as_integer_ratio())))
-            if low <= q <= high:
+            if low <= abs(GRADUAL[op](exact(a), exact(b))) <= high:
                 pairs.append((a, b))
     return pairs
 

@@ -380,12 +380,9 @@ TEST(FloatPackingOracle, EveryPatternValueAndProducerMatchesTheReferences) {
     operations[std::string("gradual-") + name] =
         produce([set = binary.at(name)](Format& f, auto&) { (f.d.*set)(f.a, f.b); }, true, true);
   operations["gradual-sqrt"] = produce([](Format& f, auto&) { f.d.setSqrt(f.a); }, false, true);
-  DoubleRef from(&SysDoubleType::builtIn, alloc);
   operations["gradual-d2v"] = [&](const Operands& x) {
-    Format& f = format(x, true);
-    from.getRef() = std::strtod(x[2].c_str(), nullptr);
-    f.d.setValue(from);
-    return token(f.d.getRef().mValue);
+    format(x, true).d.setDouble(std::strtod(x[2].c_str(), nullptr));
+    return token(format(x, true).d.getRef().mValue);
   };
   checkOracleCases(FLOAT_PACKING_ORACLE_CASES, 500, operations);
   VarFloatPacker::flushSubnormalsToZero(true);
