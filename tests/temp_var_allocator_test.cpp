@@ -57,7 +57,7 @@ TEST(TempVarAllocator, StatsCountFirstTimeSlotsSoARepeatedStepGrowsNothing) {
       alloc.getTempDouble();
     alloc.getVarFloatStackHandler(10)->push(*alloc.getTempVarFloat(10));
     alloc.getStackFixed()->pushSlot();
-    alloc.gradualRange(-14);
+    alloc.gradualRange(-13, -23);
     EXPECT_EQ(alloc.stats().tempsInUse, 3u + step / 2) << step;
     EXPECT_EQ(alloc.stats().growthSinceReset, growth[step]) << step;
     alloc.resetAvailability();

@@ -634,8 +634,8 @@ public:
     limits = &alloc.floatRange();
     if (format.hasGradualUnderflow() && wE >= 2 && wE <= 30) {
       const mpfr_exp_t normalMin = 2 - (mpfr_exp_t(1) << (wE - 1)) + 1; // of 2^(1 - bias)
-      limits = &alloc.gradualRange(normalMin);
       subnormalMin = normalMin - wF;
+      limits = &alloc.gradualRange(normalMin, subnormalMin);
     }
   }
 
@@ -850,14 +850,13 @@ private:
   // on which side of the exact result the first rounding fell, so that the two give the one
   // rounding of the exact result (no double rounding).
   void finish(int ternary) {
-    if (LOOM_UNLIKELY(subnormalMin != kNoSubnormals))
+    if (LOOM_UNLIKELY(subnormalMin != flimb::kNoSubnormals))
       subnormalize(ternary);
   }
   void subnormalize(int ternary);
 
-  static constexpr mpfr_exp_t kNoSubnormals = std::numeric_limits<mpfr_exp_t>::min();
-  const flimb::ExponentRange* limits;      // of the inline operations' results
-  mpfr_exp_t subnormalMin = kNoSubnormals; // MPFR exponent of the smallest subnormal
+  const flimb::ExponentRange* limits;             // of the inline operations' results
+  mpfr_exp_t subnormalMin = flimb::kNoSubnormals; // MPFR exponent of the smallest subnormal
 };
 
 // ---------------------------------------------------------------------------------------------

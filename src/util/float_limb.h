@@ -24,9 +24,14 @@ namespace flimb {
 static_assert(GMP_NUMB_BITS == 64 && GMP_NAIL_BITS == 0, "one limb holds 64 significand bits");
 using bits::u128;
 
-// The results a fast path may write itself: exponents in [emin, emax].
+constexpr mpfr_exp_t kNoSubnormals = -(mpfr_exp_t(1) << 62) - 1; // below every MPFR exponent
+
+// The results a fast path may write itself: exponents in [emin, emax]. With gradual underflow,
+// `subnormal` is the exponent of the smallest subnormal and emin that of the smallest normal:
+// a result between them is rounded once onto the subnormal step, or to a signed zero below.
 struct ExponentRange {
   mpfr_exp_t emin, emax;
+  mpfr_exp_t subnormal = kNoSubnormals;
 };
 
 // All of the values have at most 64 bits of precision (precisions are at least 1).
@@ -72,11 +77,34 @@ inline bool setInRange(mpfr_ptr d, bool negative, mp_limb_t s, mpfr_exp_t e,
   return true;
 }
 
+// d = (negative ? -m : m) / 2^128 * 2^e (m's top bit set) rounded once onto the subnormal step
+// of range, when it lies below the normal range, or to a zero of its sign. m is exact, or odd
+// and within one of the exact value (a sum's sticky bit): then it is never half a step. Out of
+// line, on the path that was leaving the result to MPFR.
+LOOM_NOINLINE inline bool setSubnormal(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
+                                       const ExponentRange& range) {
+  const mpfr_exp_t kept = e - range.subnormal + 1; // bits above the smallest subnormal's half
+  if (range.subnormal == kNoSubnormals || kept >= mpfr_get_prec(d))
+    return false;
+  if (kept >= 1) {
+    const mp_limb_t s = roundTo(m, kept, e); // may carry into e, at most to the normal range
+    setRegular(d, negative, s, e);
+  } else if (kept == 0 && m != u128(1) << 127) { // over half the smallest subnormal
+    setRegular(d, negative, mp_limb_t(1) << 63, range.subnormal);
+  } else {
+    mpfr_set_zero(d, negative ? -1 : 1);
+  }
+  return true;
+}
+
 // d = (negative ? -m : m) / 2^128 * 2^e rounded to d's precision, when in range.
 inline bool setRounded(mpfr_ptr d, bool negative, u128 m, mpfr_exp_t e,
                        const ExponentRange& range) {
-  const mp_limb_t s = roundTo(m, mpfr_get_prec(d), e); // may carry into e
-  return setInRange(d, negative, s, e, range);
+  mpfr_exp_t rounded = e;
+  const mp_limb_t s = roundTo(m, mpfr_get_prec(d), rounded); // may carry into the exponent
+  if (LOOM_UNLIKELY(rounded < range.emin))
+    return setSubnormal(d, negative, m, e, range);
+  return setInRange(d, negative, s, rounded, range);
 }
 
 // The significand of w / 2^64 * 2^e (w's top bit set) rounded to p bits (1..63), to nearest,
@@ -94,8 +122,11 @@ inline mp_limb_t roundWord(mp_limb_t w, mpfr_prec_t p, mpfr_exp_t& e) {
 // d = (negative ? -w : w) / 2^64 * 2^e rounded to d's precision (at most 63), when in range.
 inline bool setRoundedWord(mpfr_ptr d, bool negative, mp_limb_t w, mpfr_exp_t e,
                            const ExponentRange& range) {
-  const mp_limb_t s = roundWord(w, mpfr_get_prec(d), e); // may carry into e
-  return setInRange(d, negative, s, e, range);
+  mpfr_exp_t rounded = e;
+  const mp_limb_t s = roundWord(w, mpfr_get_prec(d), rounded); // may carry into the exponent
+  if (LOOM_UNLIKELY(rounded < range.emin))
+    return setSubnormal(d, negative, u128(w) << 64, e, range);
+  return setInRange(d, negative, s, rounded, range);
 }
 
 // d = a * b. Significands of at most 32 bits multiply exactly in one 64-bit word; others of

@@ -92,15 +92,23 @@ void TempVarAllocator::resetAvailability() {
 void TempVarAllocator::readRanges() {
   mFloatRange = currentRange();
   for (const std::unique_ptr<GradualRange>& g : mGradualRanges)
-    g->range = {std::max(mFloatRange.emin, g->normalMin), mFloatRange.emax};
+    readRange(*g);
 }
 
-const simulation::flimb::ExponentRange& TempVarAllocator::gradualRange(mpfr_exp_t normalMin) {
+void TempVarAllocator::readRange(GradualRange& g) const {
+  const bool inside = g.subnormalMin >= mFloatRange.emin; // MPFR can hold every subnormal
+  g.range = {std::max(mFloatRange.emin, g.normalMin), mFloatRange.emax,
+             inside ? g.subnormalMin : simulation::flimb::kNoSubnormals};
+}
+
+const simulation::flimb::ExponentRange& TempVarAllocator::gradualRange(mpfr_exp_t normalMin,
+                                                                       mpfr_exp_t subnormalMin) {
   for (const std::unique_ptr<GradualRange>& g : mGradualRanges)
-    if (g->normalMin == normalMin)
+    if (g->normalMin == normalMin && g->subnormalMin == subnormalMin)
       return g->range;
-  mGradualRanges.push_back(std::make_unique<GradualRange>(
-      GradualRange{normalMin, {std::max(mFloatRange.emin, normalMin), mFloatRange.emax}}));
+  mGradualRanges.push_back(
+      std::make_unique<GradualRange>(GradualRange{normalMin, subnormalMin, {}}));
+  readRange(*mGradualRanges.back());
   return mGradualRanges.back()->range;
 }
 

@@ -228,11 +228,13 @@ public:
   // operations hand results outside it to MPFR. A host changes MPFR's range between steps,
   // never during one.
   const simulation::flimb::ExponentRange& floatRange() const { return mFloatRange; }
-  // The same for a format with gradual underflow whose smallest normal value has MPFR exponent
-  // `normalMin`: the lower end raised to it, so that the inline operations leave every result
-  // below the normal range to MPFR and the rounding onto the subnormal step. Made at its first
-  // request (an allocation), read again with floatRange().
-  const simulation::flimb::ExponentRange& gradualRange(mpfr_exp_t normalMin);
+  // The same for a format with gradual underflow whose smallest normal and smallest subnormal
+  // values have MPFR exponents `normalMin` and `subnormalMin`: the lower end raised to the
+  // normal range, below which the inline operations round onto the subnormal step (when MPFR's
+  // range holds it) or leave the result to MPFR. Made at its first request (an allocation),
+  // read again with floatRange().
+  const simulation::flimb::ExponentRange& gradualRange(mpfr_exp_t normalMin,
+                                                       mpfr_exp_t subnormalMin);
 
   // Computed on demand from the stacks: handing out a temporary costs nothing more.
   TempVarStats stats() const;
@@ -266,9 +268,10 @@ private:
   void readRanges();
 
   struct GradualRange {
-    mpfr_exp_t normalMin;
+    mpfr_exp_t normalMin, subnormalMin;
     simulation::flimb::ExponentRange range;
   };
+  void readRange(GradualRange& g) const;
 
   // Destroyed in reverse: the MPFR entries, the stacks, then the pools.
   SinglePool mSinglePool;
