@@ -673,6 +673,7 @@ void VarFloatRef::setMod(const VarFloatRef& a, const VarFloatRef& b) {
 // rounding is exact, and none allocates.
 void VarFloatRef::subnormalize(int ternary) {
   const mpfr_ptr v = x();
+  const mpfr_exp_t subnormalMin = limits->subnormal;
   if (!mpfr_regular_p(v) || mpfr_get_exp(v) >= subnormalMin + mpfr_get_prec(v) - 1)
     return;                                        // zero, infinity, NaN or normal: nothing to do
   mpfr_mul_2si(v, v, 2 - subnormalMin, MPFR_RNDN); // twice the value in steps

@@ -632,10 +632,9 @@ public:
       packer = &VarFloatPackerDefault::instance;
     stackHandler = alloc.getVarFloatStackHandler(wF);
     limits = &alloc.floatRange();
-    if (format.hasGradualUnderflow() && wE >= 2 && wE <= 30) {
-      const mpfr_exp_t normalMin = 2 - (mpfr_exp_t(1) << (wE - 1)) + 1; // of 2^(1 - bias)
-      subnormalMin = normalMin - wF;
-      limits = &alloc.gradualRange(normalMin, subnormalMin);
+    if (format.hasGradualUnderflow() && wE >= 2 && wE <= 62) {
+      const mpfr_exp_t normalMin = 3 - (mpfr_exp_t(1) << (wE - 1)); // 2^(1 - bias)'s exponent
+      limits = &alloc.gradualRange(normalMin, normalMin - wF);
     }
   }
 
@@ -850,13 +849,12 @@ private:
   // on which side of the exact result the first rounding fell, so that the two give the one
   // rounding of the exact result (no double rounding).
   void finish(int ternary) {
-    if (LOOM_UNLIKELY(subnormalMin != flimb::kNoSubnormals))
+    if (LOOM_UNLIKELY(limits->subnormal != flimb::kNoSubnormals))
       subnormalize(ternary);
   }
   void subnormalize(int ternary);
 
-  const flimb::ExponentRange* limits;             // of the inline operations' results
-  mpfr_exp_t subnormalMin = flimb::kNoSubnormals; // MPFR exponent of the smallest subnormal
+  const flimb::ExponentRange* limits; // of the inline operations' results, with the subnormals
 };
 
 // ---------------------------------------------------------------------------------------------

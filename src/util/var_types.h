@@ -88,7 +88,8 @@ public:
   // flushing off) puts them on the subnormal step. On, as an IEEE unit with subnormals does,
   // every var-float result of this format below its normal range is the exact result rounded
   // once, to nearest, onto the subnormal step 2^(2 - 2^(wE-1) - wF), or to zero; packing it is
-  // then exact. For wE of 2 to 30, whose subnormals lie inside MPFR's default exponent range.
+  // then exact. For wE of 2 to 62 whose subnormals MPFR's exponent range holds (wE up to 30 in
+  // MPFR's default range); the others as when off.
   void setGradualUnderflow(bool on) { mGradualUnderflow = on; }
   bool hasGradualUnderflow() const { return mGradualUnderflow; }
 

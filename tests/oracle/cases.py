@@ -17,7 +17,7 @@ from gmpy2 import mpfr
 gmpy2.set_context(gmpy2.context(precision=4000, emax=1 << 40, emin=-(1 << 40)))  # exact
 NAN, INF, ZERO = mpfr("nan"), mpfr("inf"), mpfr(0)
 EMAX, EMIN = (1 << 30) - 1, 1 - (1 << 30)  # MPFR's default exponent range
-COUNT_510 = int(__import__("os").environ.get("LOOM_GRADUAL_PAIRS", "30000"))  # (5,10) pairs
+COUNT_510 = int(__import__("os").environ.get("LOOM_GRADUAL_PAIRS", "500000"))  # (5,10) pairs per operation
 
 def text(x):
     if not isinstance(x, type(NAN)):
@@ -317,52 +317,61 @@ def producers(rng, out, f):
             with gmpy2.local_context(context):
                 out(op, f.w_e, f.w_f, *operands, "=", produce(*operands))
 
-def round_once(q, f):
-    """The exact q (a Fraction) rounded once to f with subnormals, to nearest, ties to even, as
-    an IEEE unit does; a zero takes q's sign. The exponent is unbounded above, as the references
-    leave it."""
-    a = abs(q)  # not 0
-    e = a.numerator.bit_length() - a.denominator.bit_length()  # 2^(e-1) <= a < 2^(e+1)
-    e -= 1 if a < Fraction(2) ** e else 0
-    step = Fraction(2) ** (max(e, 1 - f.bias) - f.w_f)
-    n, rest = divmod(a / step, 1)
-    n += 1 if rest > Fraction(1, 2) or rest == Fraction(1, 2) and n % 2 else 0
-    r = mpfr(n * step) if n else ZERO
-    return -r if q < 0 else r
+def round_once(n, d, f):
+    """n / d (integers, d > 0, n != 0) rounded once to f with subnormals, to nearest, ties to
+    even, as an IEEE unit does; the exponent is unbounded above, as the references leave it."""
+    a = abs(n)
+    e = a.bit_length() - d.bit_length()  # 2^(e-1) <= a / d < 2^(e+1)
+    e -= 1 if a << max(-e, 0) < d << max(e, 0) else 0
+    k = max(e, 1 - f.bias) - f.w_f  # the step is 2^k
+    q, r = divmod(a << max(-k, 0), d << max(k, 0))
+    q += 1 if 2 * r > d << max(k, 0) or 2 * r == d << max(k, 0) and q % 2 else 0
+    return (-1 if n < 0 else 1) * times2(q, k) if q else -ZERO if n < 0 else ZERO
 
-def exact_sqrt(a):
-    """A stand-in for sqrt(a) that rounds as it does onto any step of at least 2^-199."""
-    s = math.isqrt(math.floor(a * 4**200))
-    return Fraction(2 * s + (s * s != a * 4**200), 2**201)
+def exact_sqrt(n, d):
+    """A stand-in for sqrt(n / d) that rounds as it does onto any step of at least 2^-199."""
+    s = math.isqrt(n * 4**200 // d)
+    return 2 * s + (s * s * d != n * 4**200), 2**201
 
-def exact(x):
-    return Fraction(*x.as_integer_ratio())
+def ratio(op, a, b):
+    """The exact a op b of two finite values as n / d, d > 0 (None for a division by zero)."""
+    (na, da), (nb, db) = a.as_integer_ratio(), b.as_integer_ratio()
+    if op in ("add", "sub"):
+        return na * db + (nb if op == "add" else -nb) * da, da * db
+    if op == "mult":
+        return na * nb, da * db
+    return None if nb == 0 else (na * db * (1 if nb > 0 else -1), da * abs(nb))
 
 GRADUAL = {"add": operator.add, "sub": operator.sub, "mult": operator.mul, "div": operator.truediv}
 
 def gradual(out, f, pairs, ops=GRADUAL, singles=()):
     """Results of a format with gradual underflow against the exact result rounded once, for
-    finite operands; an exact zero sum is +0 unless both terms are -0, as MPFR and IEEE have it."""
+    finite operands; an exact zero is signed as MPFR and IEEE sign it (a sum: +0 unless both
+    terms are -0)."""
     for a, b in pairs:
         for op in ops:
-            q = None if op == "div" and b == 0 else GRADUAL[op](exact(a), exact(b))
-            with gmpy2.local_context(gmpy2.context(precision=f.p)):
-                r = round_once(q, f) if q else GRADUAL[op](a, b)
+            q = ratio(op, a, b)
+            if q is None or q[0] == 0:
+                with gmpy2.local_context(gmpy2.context(precision=f.p)):
+                    r = GRADUAL[op](a, b)
+            else:
+                r = round_once(*q, f)
             out(f"gradual-{op}", f.w_e, f.w_f, a, b, "=", r)
     for a in singles:
         if a > 0:
-            out("gradual-sqrt", f.w_e, f.w_f, a, "=", round_once(exact_sqrt(exact(a)), f))
+            out("gradual-sqrt", f.w_e, f.w_f, a, "=", round_once(*exact_sqrt(*a.as_integer_ratio()), f))
         d = float(a) * 0.75  # a double between the format's values
-        out("gradual-d2v", f.w_e, f.w_f, d.hex(), "=", round_once(Fraction(d), f) if d else a)
+        out("gradual-d2v", f.w_e, f.w_f, d.hex(), "=", round_once(*d.as_integer_ratio(), f) if d else a)
 
 def subnormal_pairs(rng, f, op, count):
     """Pairs of finite values of f whose exact product or quotient lies in or near the subnormal
     range: from 2^-3 below the smallest subnormal up to 2^3 above the smallest normal."""
-    pairs, low, high = [], Fraction(2) ** (f.tiny - 3), Fraction(2) ** (4 - f.bias)
+    pairs, low, high = [], f.tiny - 3, 4 - f.bias
     while len(pairs) < count:
         a, b = (f.decode(rng.getrandbits(f.w_e + f.w_f + 1), 0) for _ in range(2))
         if gmpy2.is_regular(a) and gmpy2.is_regular(b):
-            if low <= abs(GRADUAL[op](exact(a), exact(b))) <= high:
+            n, d = ratio(op, a, b)
+            if abs(n) << max(-low, 0) >= d << max(low, 0) and abs(n) << max(-high, 0) <= d << max(high, 0):
                 pairs.append((a, b))
     return pairs
 
