@@ -202,6 +202,24 @@ TEST(Packing, UnpackingKeepsToMpfrsCurrentExponentRange) {
   mpfr_clear(x), mpz_clear(in);
 }
 
+// A host range that cannot hold the format's subnormals: results keep their 11 bits, and one
+// below the range is MPFR's own underflow, never a value outside it.
+TEST(GradualUnderflow, AHostRangeWithoutTheSubnormalsLeavesResultsToMpfr) {
+  const mpfr_exp_t emin = mpfr_get_emin();
+  VarFloatType half("half", 5, 10, true);
+  half.setGradualUnderflow(true);
+  for (const auto& [hostMin, product] : {std::pair{-20L, 0x1.004p-16}, {-5L, 0.0}}) {
+    mpfr_set_emin(hostMin);
+    util::TempVarAllocator alloc;
+    VarFloatRef a(&half, alloc), b(&half, alloc), d(&half, alloc);
+    mpfr_set_d(a.getRef().mValue, hostMin < -5 ? 0x1.004p-15 : 0x1p-4, MPFR_RNDN);
+    mpfr_set_d(b.getRef().mValue, hostMin < -5 ? 0.5 : 0x1p-4, MPFR_RNDN);
+    d.setMult(a, b);
+    EXPECT_EQ(mpfr_get_d(d.getRef().mValue, MPFR_RNDN), product) << hostMin;
+    mpfr_set_emin(emin);
+  }
+}
+
 // The limits of every width code are checked against tests/oracle; here the contracts around.
 TEST_F(Refs, SaturateAndSetErrorWriteTheLimitIntoBoundPortsOnly) {
   b.setValue(256);
