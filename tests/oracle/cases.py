@@ -6,6 +6,7 @@ floats; other float values exact tokens: nan, [-]inf, [-]0, [-]<odd hexadecimal>
 """
 import math
 import operator
+import os
 import random
 import sys
 from fractions import Fraction
@@ -17,7 +18,8 @@ from gmpy2 import mpfr
 gmpy2.set_context(gmpy2.context(precision=4000, emax=1 << 40, emin=-(1 << 40)))  # exact
 NAN, INF, ZERO = mpfr("nan"), mpfr("inf"), mpfr(0)
 EMAX, EMIN = (1 << 30) - 1, 1 - (1 << 30)  # MPFR's default exponent range
-COUNT_510 = int(__import__("os").environ.get("LOOM_GRADUAL_PAIRS", "500000"))  # (5,10) pairs per operation
+# (5,10) pairs for each of mult and div with gradual underflow
+COUNT_510 = int(os.environ.get("LOOM_GRADUAL_PAIRS", "500000"))
 
 def text(x):
     if not isinstance(x, type(NAN)):
@@ -359,9 +361,11 @@ def gradual(out, f, pairs, ops=GRADUAL, singles=()):
             out(f"gradual-{op}", f.w_e, f.w_f, a, b, "=", r)
     for a in singles:
         if a > 0:
-            out("gradual-sqrt", f.w_e, f.w_f, a, "=", round_once(*exact_sqrt(*a.as_integer_ratio()), f))
+            r = round_once(*exact_sqrt(*a.as_integer_ratio()), f)
+            out("gradual-sqrt", f.w_e, f.w_f, a, "=", r)
         d = float(a) * 0.75  # a double between the format's values
-        out("gradual-d2v", f.w_e, f.w_f, d.hex(), "=", round_once(*d.as_integer_ratio(), f) if d else a)
+        r = round_once(*d.as_integer_ratio(), f) if d else a
+        out("gradual-d2v", f.w_e, f.w_f, d.hex(), "=", r)
 
 def subnormal_pairs(rng, f, op, count):
     """Pairs of finite values of f whose exact product or quotient lies in or near the subnormal
@@ -371,7 +375,8 @@ def subnormal_pairs(rng, f, op, count):
         a, b = (f.decode(rng.getrandbits(f.w_e + f.w_f + 1), 0) for _ in range(2))
         if gmpy2.is_regular(a) and gmpy2.is_regular(b):
             n, d = ratio(op, a, b)
-            if abs(n) << max(-low, 0) >= d << max(low, 0) and abs(n) << max(-high, 0) <= d << max(high, 0):
+            n = abs(n)
+            if n << max(-low, 0) >= d << max(low, 0) and n << max(-high, 0) <= d << max(high, 0):
                 pairs.append((a, b))
     return pairs
 
